@@ -1,0 +1,58 @@
+#include "interaction/mouse.h"
+
+#include <cstdint>
+
+#include "sim/world.h"
+
+namespace {
+
+constexpr float kPushScale = 0.1f;
+constexpr int kLeftPushSteps = 100;
+constexpr int kRightPushSteps = 200;
+
+// Pixel differences in 64 bits: positions far outside the window cannot overflow.
+std::int64_t dragRight(int x) { return static_cast<std::int64_t>(x) - pressX; }
+std::int64_t dragUp(int y) { return static_cast<std::int64_t>(pressY) - y; }
+
+void releaseLeft(int x, int y) {
+    // A drag with no step between press and release has no duration, and one across a
+    // restart a negative one: both count as one step, so the push is finite and follows the drag.
+    float elapsed = simTime - pressTime;
+    if (!(elapsed > 0.0f)) elapsed = timeStep;
+    const double scale = static_cast<double>(kPushScale) / static_cast<double>(elapsed);
+
+    pushForce.x = 0.0f;
+    pushForce.y = static_cast<float>(scale * static_cast<double>(dragRight(x)));
+    if (pushPlaneYZ) {
+        pushStepsLeft = kLeftPushSteps;
+        pushForce.z = static_cast<float>(scale * static_cast<double>(dragUp(y)));
+    } else {
+        pushStepsLeft = kLeftPushSteps;
+        pushForce.x = static_cast<float>(-(scale * static_cast<double>(dragUp(y))));
+        pushForce.z = 0.0f;
+    }
+}
+
+void releaseRight(int x, int y) {
+    pushForce.x = 0.0f;
+    pushStepsLeft = kRightPushSteps;
+    pushForce.y = kPushScale * static_cast<float>(dragRight(x));
+    pushForce.z = kPushScale * static_cast<float>(dragUp(y));
+}
+
+}  // namespace
+
+void onMouse(int button, int state, int x, int y) {
+    if (button == kLeftButton && state == kButtonDown) {
+        pressX = x;
+        pressY = y;
+        pressTime = simTime;
+    } else if (button == kLeftButton && state == kButtonUp) {
+        releaseLeft(x, y);
+    } else if (button == kRightButton && state == kButtonDown) {
+        pressX = x;
+        pressY = y;
+    } else if (button == kRightButton && state == kButtonUp) {
+        releaseRight(x, y);
+    }
+}

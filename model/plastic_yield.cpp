@@ -1,0 +1,20 @@
+// Plastic yield: a spring stretched or squeezed too far takes its current length as rest
+// length, and so do all edges of its volume elements, whose rest volumes then follow.
+
+#include "model/mass_point.h"
+#include "model/spring.h"
+#include "model/volume_element.h"
+
+void Spring::resetElementEdges() {
+    for (VolumeElement* element : elements) {
+        for (Spring* edge : element->edges) {
+            if (edge != nullptr) edge->restLength = currentLength(*edge);
+        }
+    }
+}
+
+void Spring::refreshElementVolumes() {
+    // Runs after every edge of every element has been reset, so each new rest volume is the
+    // element's current volume up to rounding.
+    for (VolumeElement* element : elements) element->recomputeRestVolume();
+}

@@ -1,0 +1,52 @@
+#include "model/scene_storage.h"
+
+#include <algorithm>
+
+#include "model/cube.h"
+#include "model/mass_point.h"
+#include "model/spring.h"
+#include "model/spring_list.h"
+#include "model/volume_element.h"
+
+namespace {
+
+constexpr std::size_t kFirstChunkSlots = 64;
+constexpr std::size_t kLargestChunkSlots = 1 << 16;
+
+std::size_t roundUp(std::size_t size, std::size_t align) { return (size + align - 1) / align * align; }
+
+std::unique_ptr<SceneStorage>& currentStorage() {
+    // Made on first use, so that the static initialisation of the world state can use it
+    // whatever the order of initialisation between files.
+    static std::unique_ptr<SceneStorage> storage = std::make_unique<SceneStorage>();
+    return storage;
+}
+
+}  // namespace
+
+void* SlotPool::allocate() {
+    if (used_ == capacity_) {
+        const std::size_t slots = capacity_ == 0 ? kFirstChunkSlots : std::min(capacity_ * 2, kLargestChunkSlots);
+        const std::size_t stride = roundUp(slotSize_, slotAlign_);
+        chunks_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride, std::align_val_t(slotAlign_))),
+                             AlignedDelete{slotAlign_});
+        capacity_ = slots;
+        used_ = 0;
+    }
+    void* slot = chunks_.back().get() + used_ * roundUp(slotSize_, slotAlign_);
+    ++used_;
+    ++count_;
+    return slot;
+}
+
+SceneStorage::SceneStorage()
+    : points_(sizeof(MassPoint), alignof(MassPoint)),
+      cells_(sizeof(SpringListNode), alignof(SpringListNode)),
+      springs_(sizeof(Spring), alignof(Spring)),
+      elements_(sizeof(VolumeElement), alignof(VolumeElement)),
+      cubes_(sizeof(Cube), alignof(Cube)),
+      bytes_(4096) {}
+
+SceneStorage& sceneStorage() { return *currentStorage(); }
+
+void replaceSceneStorage() { currentStorage() = std::make_unique<SceneStorage>(); }

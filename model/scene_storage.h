@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <memory_resource>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+struct MassPoint;
+struct SpringListNode;
+struct Spring;
+struct VolumeElement;
+struct Cube;
+
+// Fixed-size slots handed out in order from chunks that are never moved, so that objects
+// made one after another lie one after another in memory (the step walks them in that order).
+class SlotPool {
+public:
+    SlotPool(std::size_t slotSize, std::size_t slotAlign) : slotSize_(slotSize), slotAlign_(slotAlign) {}
+    void* allocate();
+    std::size_t count() const { return count_; }
+
+private:
+    struct AlignedDelete {
+        std::size_t align;
+        void operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(align)); }
+    };
+    std::vector<std::unique_ptr<std::byte[], AlignedDelete>> chunks_;
+    std::size_t slotSize_;
+    std::size_t slotAlign_;
+    std::size_t used_ = 0;      // slots used in the last chunk
+    std::size_t capacity_ = 0;  // slots in the last chunk
+    std::size_t count_ = 0;
+};
+
+// Remembered ends of long chains, so that appending to them while a big scene is built does
+// not walk from the start each time. A hint only says where to start walking: the walk to the
+// real end (the first null link) still runs, so a stale hint can cost time but never change
+// a result.
+struct EndHints {
+    const SpringListNode* listHead = nullptr;
+    SpringListNode* listEnd = nullptr;
+    const MassPoint* chainHead = nullptr;
+    MassPoint* chainLast = nullptr;
+    const VolumeElement* elementFirst = nullptr;
+    VolumeElement* elementLast = nullptr;
+};
+
+// Everything one scene is made of: points, list cells, springs, volume elements, cubes and
+// the arrays they grow. Destroying the storage releases the whole scene at once; the objects'
+// destructors are never run, so they hold no resources of their own.
+class SceneStorage {
+public:
+    SceneStorage();
+    SceneStorage(const SceneStorage&) = delete;
+    SceneStorage& operator=(const SceneStorage&) = delete;
+
+    template <class T>
+    void* allocate() {
+        static_assert(std::is_trivially_destructible_v<T>, "scene objects are released without destructors");
+        return poolFor<T>().allocate();
+    }
+    // Raw memory for growable arrays of scene objects.
+    void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
+
+    EndHints hints;
+
+    std::size_t pointCount() const { return points_.count(); }
+    std::size_t springCount() const { return springs_.count(); }
+    std::size_t cellCount() const { return cells_.count(); }
+    std::size_t elementCount() const { return elements_.count(); }
+    std::size_t cubeCount() const { return cubes_.count(); }
+
+private:
+    template <class T>
+    SlotPool& poolFor() {
+        if constexpr (std::is_same_v<T, MassPoint>) return points_;
+        else if constexpr (std::is_same_v<T, SpringListNode>) return cells_;
+        else if constexpr (std::is_same_v<T, Spring>) return springs_;
+        else if constexpr (std::is_same_v<T, VolumeElement>) return elements_;
+        else {
+            static_assert(std::is_same_v<T, Cube>, "not a scene object");
+            return cubes_;
+        }
+    }
+
+    SlotPool points_;
+    SlotPool cells_;
+    SlotPool springs_;
+    SlotPool elements_;
+    SlotPool cubes_;
+    std::pmr::monotonic_buffer_resource bytes_;
+};
+
+// The storage of the current scene. A scene restart replaces it, which releases the old scene.
+SceneStorage& sceneStorage();
+// Replaces the current storage with a new, empty one and releases the old one.
+void replaceSceneStorage();
+
+// Makes a scene object in the current scene's storage.
+template <class T, class... Args>
+T* make(Args&&... args) {
+    return ::new (sceneStorage().allocate<T>()) T(std::forward<Args>(args)...);
+}
+
+// A growable array of pointers whose buffer lives in the current scene's storage (only
+// pushed to while its scene is being built). Insertion order is kept.
+template <class T>
+class PointerArray {
+public:
+    void push_back(T* item) {
+        if (size_ == capacity_) grow();
+        items_[size_++] = item;
+    }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* operator[](std::size_t i) const { return items_[i]; }
+    T* const* begin() const { return items_; }
+    T* const* end() const { return items_ + size_; }
+
+private:
+    void grow() {
+        const std::uint32_t newCapacity = capacity_ == 0 ? 4 : capacity_ * 2;
+        auto** fresh = static_cast<T**>(sceneStorage().allocateBytes(newCapacity * sizeof(T*), alignof(T*)));
+        for (std::uint32_t i = 0; i < size_; ++i) fresh[i] = items_[i];
+        items_ = fresh;
+        capacity_ = newCapacity;
+    }
+    T** items_ = nullptr;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;
+};

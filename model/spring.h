@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/scene_storage.h"
+#include "model/spring_list.h"
+
+struct MassPoint;
+struct VolumeElement;
+
+// A damped elastic link between two points. With d = a.position - b.position and L = |d|,
+// a stretched spring pulls b toward a and a toward b with (L - restLength) * stiffness.
+struct Spring {
+    // Rest length = the ends' current distance.
+    Spring(MassPoint* a, MassPoint* b, float stiffness, float tearForce);
+    // Rest length given (the pendulum's suspension springs).
+    Spring(MassPoint* a, MassPoint* b, float stiffness, float tearForce, float restLength);
+
+    // Elastic force of this spring, after a plastic yield when `plastic`, with tearing when
+    // `breakable`. Returns the head of the global list, which moves on when this spring stood
+    // in the head cell and tore.
+    SpringList applyForce(SpringList head, bool breakable, bool plastic);
+    // Records a volume element that has this spring as an edge.
+    void attachElement(VolumeElement* element);
+    // Plastic yield: every edge of every element of this spring takes its current length as
+    // rest length ...
+    void resetElementEdges();
+    // ... then every element of this spring takes its current volume as rest volume.
+    void refreshElementVolumes();
+
+    MassPoint* a;
+    MassPoint* b;
+    float tearForce;      // elastic force above which the spring tears while tearing is on
+    float stiffness;      // force per unit of length change
+    float restLength;     // scene units; changed only by a plastic yield
+    float initialLength;  // the ends' distance at construction (kept for reference)
+    PointerArray<VolumeElement> elements;  // every element with this spring as an edge
+};
+
+// The current distance between a spring's ends.
+float currentLength(const Spring& spring);
+
+// First force pass of a step: clears the forces of every moving point and of every end of a
+// listed spring, then applies every listed spring's elastic force (tearing springs leave
+// the list).
+void applySpringForces();
+// Damping along every listed spring, opposing the change of its length: coefficient is
+// force per unit of length change per second.
+void applySpringDamping(float coefficient);

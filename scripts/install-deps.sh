@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need and a fresh machine may lack. Idempotent: packages
+# already present are left alone, so this is quick on a machine that has everything.
+set -euo pipefail
+
+packages=(cmake g++ libgtest-dev libgmock-dev freeglut3-dev libglu1-mesa-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,49 @@
+#include "sim/world.h"
+
+#include "model/mass_point.h"
+#include "model/scene_storage.h"
+
+const float roomMinX = -4.0f;
+const float roomMaxX = 2.0f;
+const float roomMinY = -2.0f;
+const float roomMaxY = 10.0f;
+const float roomMaxZ = 20.0f;
+float floorZ = 0.0f;
+const float floorBand = 0.05f;
+const float floorFriction = 0.9f;
+
+bool gravityOn = true;
+bool volumeOn = true;
+bool breakableOn = false;
+bool plasticOn = false;
+bool pushPlaneYZ = true;
+
+const float standardEdge = 1.0f;
+const float standardStiffness = 1660.0f;
+const float smallEdge = 0.5f;
+const float smallStiffness = 5000.0f;
+const float tearForceLow = 700.0f;
+const float tearForceHigh = 7000.0f;
+
+float simTime = 0.0f;
+float timeStep = 0.0005f;
+
+Vec3 pushForce{0.0f, 0.0f, 0.0f};
+std::int32_t pushStepsLeft = 0;
+std::int32_t pressX = 0;
+std::int32_t pressY = 0;
+float pressTime = 0.0f;
+
+std::int32_t lastFrameClock = 0;
+std::int32_t stepsSinceFrame = 0;
+
+const Vec3 zeroVelocity{0.0f, 0.0f, 0.0f};
+
+// Static initialisation, in this order: an empty list, then a chain head at the origin in no
+// chain, so that both are valid from the first instant on.
+SpringList springList = newSpringList();
+MassPoint* chainHead = make<MassPoint>(0.0f, 0.0f, 0.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
+VolumeElement* volumeElements = nullptr;
+Cube* leadCube = nullptr;
+Cube* secondCube = nullptr;
+Cube* tailCube = nullptr;

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "model/spring_list.h"
+TEST(Placeholder, Builds) { EXPECT_NE(newSpringList(), nullptr); }
