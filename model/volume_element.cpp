@@ -26,8 +26,9 @@ void VolumeElement::applyVolumeForce() {
     const float K = plasticOn ? 3000.0f : 12000.0f;  // force per unit^3 of volume change, softer when plastic
     const Vec3& p0 = corners[0]->position;
     const Vec3 n = cross(corners[2]->position - p0, corners[3]->position - p0);
-    // The volume's 1/6 is applied in double, and D is rounded once.
-    const float D = static_cast<float>(dot(corners[1]->position - p0, n) / 6.0 - static_cast<double>(restVolume));
+    // The current volume is rounded to float like the rest volume, so an undeformed element
+    // has D = 0 exactly.
+    const float D = signedVolume(p0, corners[1]->position, corners[2]->position, corners[3]->position) - restVolume;
     const Vec3 F{static_cast<float>(K * D * n.x / 6.0), static_cast<float>(K * D * n.y / 6.0),
                  static_cast<float>(K * D * n.z / 6.0)};
     corners[0]->addForce(F);

@@ -1,0 +1,100 @@
+// Mouse drags arm a push.
+
+#include "interaction/mouse.h"
+#include "sim/world.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using MouseTest = WorldTest;
+
+void leftDrag(int x0, int y0, float t0, int x1, int y1, float t1) {
+    simTime = t0;
+    onMouse(kLeftButton, kButtonDown, x0, y0);
+    simTime = t1;
+    onMouse(kLeftButton, kButtonUp, x1, y1);
+}
+
+TEST_F(MouseTest, LeftDragPushesByItsSpeedForAHundredSteps) {
+    leftDrag(100, 200, 1.0f, 150, 180, 1.5f);
+    EXPECT_VEC3_EQ(pushForce, 0.0f, 10.0f, 4.0f);
+    EXPECT_EQ(pushStepsLeft, 100);
+    EXPECT_EQ(pressTime, 1.0f);
+
+    pushPlaneYZ = false;
+    leftDrag(100, 200, 1.0f, 150, 180, 1.5f);
+    EXPECT_VEC3_EQ(pushForce, -4.0f, 10.0f, 0.0f);
+    EXPECT_EQ(pushStepsLeft, 100);
+
+    // The same drag in a quarter of the time pushes four times as hard.
+    pushPlaneYZ = true;
+    leftDrag(100, 200, 1.0f, 150, 180, 1.125f);
+    EXPECT_VEC3_EQ(pushForce, 0.0f, 40.0f, 16.0f);
+}
+
+TEST_F(MouseTest, RightDragPushesByItsLengthForTwoHundredStepsInEitherMode) {
+    for (bool yz : {true, false}) {
+        pushPlaneYZ = yz;
+        simTime = yz ? 3.0f : 0.0f;
+        onMouse(kRightButton, kButtonDown, 100, 200);
+        onMouse(kRightButton, kButtonUp, 150, 180);
+        EXPECT_VEC3_EQ(pushForce, 0.0f, 5.0f, 2.0f);
+        EXPECT_EQ(pushStepsLeft, 200);
+    }
+    EXPECT_EQ(pressTime, 0.0f) << "a right press leaves the press time alone";
+}
+
+TEST_F(MouseTest, ReleaseReplacesThePushAndAZeroDragCancelsIt) {
+    onMouse(kRightButton, kButtonDown, 100, 200);
+    onMouse(kRightButton, kButtonUp, 300, 100);
+    pushStepsLeft = 37;
+    onMouse(kRightButton, kButtonDown, 50, 50);
+    onMouse(kRightButton, kButtonUp, 50, 50);
+    EXPECT_TRUE(sameBits(pushForce, Vec3{}));
+    EXPECT_EQ(pushStepsLeft, 200);
+}
+
+TEST_F(MouseTest, LeftReleaseAfterRightPressUsesItsPlaceAndTheLastLeftTime) {
+    simTime = 1.0f;
+    onMouse(kLeftButton, kButtonDown, 0, 0);
+    onMouse(kRightButton, kButtonDown, 100, 200);
+    simTime = 1.5f;
+    onMouse(kLeftButton, kButtonUp, 150, 180);
+    EXPECT_VEC3_EQ(pushForce, 0.0f, 10.0f, 4.0f);
+}
+
+TEST_F(MouseTest, DragWithoutElapsedTimeCountsAsOneStepAndFollowsTheDrag) {
+    // No step between press and release: one step's time, a finite push (FP traps are on).
+    leftDrag(100, 200, 2.0f, 150, 180, 2.0f);
+    EXPECT_FLOAT_EQ(pushForce.y, 0.1f / 0.0005f * 50.0f);
+    EXPECT_FLOAT_EQ(pushForce.z, 0.1f / 0.0005f * 20.0f);
+    // A restart between press and release: still along the drag, not against it.
+    leftDrag(100, 200, 2.0f, 150, 180, 0.5f);
+    EXPECT_GT(pushForce.y, 0.0f);
+    EXPECT_GT(pushForce.z, 0.0f);
+    EXPECT_FLOAT_EQ(pushForce.y, 0.1f / 0.0005f * 50.0f);
+}
+
+TEST_F(MouseTest, MiddleButtonAndUnknownStatesChangeNothing) {
+    pressX = 1;
+    pressY = 2;
+    pressTime = 3.0f;
+    for (int button : {kMiddleButton, 3, -1}) {
+        for (int state : {kButtonDown, kButtonUp, 2}) onMouse(button, state, 500, 500);
+    }
+    onMouse(kLeftButton, 7, 500, 500);
+    EXPECT_EQ(pressX, 1);
+    EXPECT_EQ(pressY, 2);
+    EXPECT_EQ(pressTime, 3.0f);
+    EXPECT_EQ(pushStepsLeft, 0);
+    EXPECT_TRUE(sameBits(pushForce, Vec3{}));
+}
+
+TEST_F(MouseTest, FarOutsideTheWindowNothingOverflows) {
+    onMouse(kRightButton, kButtonDown, -2147483647 - 1, 2147483647);
+    onMouse(kRightButton, kButtonUp, 2147483647, -2147483647 - 1);
+    EXPECT_GT(pushForce.y, 4.0e8f);
+    EXPECT_GT(pushForce.z, 4.0e8f);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "tests/test_support.h"
+
+#include <cstring>
+
+#include "interaction/scenes.h"
+#include "model/volume_element.h"
+#include "sim/time_step.h"
+#include "sim/world.h"
+
+void resetWorld() {
+    gravityOn = true;
+    volumeOn = true;
+    breakableOn = false;
+    plasticOn = false;
+    pushPlaneYZ = true;
+    simTime = 0.0f;
+    timeStep = 0.0005f;
+    pushForce = Vec3{};
+    pushStepsLeft = 0;
+    pressX = 0;
+    pressY = 0;
+    pressTime = 0.0f;
+    lastFrameClock = 0;
+    stepsSinceFrame = 0;
+    idleHooks = IdleHooks{};
+    resetScene();
+}
+
+void WorldTest::simulate(int steps) {
+    for (int i = 0; i < steps; ++i) onIdle();
+}
+
+std::vector<MassPoint*> movingPoints() {
+    std::vector<MassPoint*> points;
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) points.push_back(p);
+    return points;
+}
+
+std::vector<Spring*> activeSprings() {
+    std::vector<Spring*> springs;
+    for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) springs.push_back(cell->spring);
+    return springs;
+}
+
+int elementCount() {
+    int n = 0;
+    for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) ++n;
+    return n;
+}
+
+MassPoint* pointAt(float x, float y, float z, bool moving) {
+    return make<MassPoint>(x, y, z, zeroVelocity, 0.2f, 1.0f, moving ? chainHead : nullptr);
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(const Vec3& a, const Vec3& b) { return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z); }
