@@ -1,0 +1,187 @@
+#include "tools/script.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    std::vector<ScriptCommand> commands;
+    ScriptError error{0, ""};
+};
+
+Parsed parse(std::string_view text) {
+    Parsed result;
+    result.ok = parseScript(text, result.commands, result.error);
+    return result;
+}
+
+// The script must be rejected at `line` with a message containing `fragment`.
+void expectRejected(std::string_view text, int line, const std::string& fragment) {
+    SCOPED_TRACE(testing::Message() << "script: \"" << text << "\"");
+    const Parsed result = parse(text);
+    ASSERT_FALSE(result.ok);
+    EXPECT_EQ(result.error.line, line);
+    EXPECT_NE(result.error.message.find(fragment), std::string::npos) << "message: " << result.error.message;
+}
+
+TEST(ScriptReader, ReadsEveryCommandWithItsArguments) {
+    const Parsed result = parse("key z\npress left 100 -200\nrelease right +3 0\npress middle 0 0\nstep 250\n");
+    ASSERT_TRUE(result.ok) << result.error.message;
+    ASSERT_EQ(result.commands.size(), 5u);
+
+    EXPECT_EQ(result.commands[0].kind, CommandKind::Key);
+    EXPECT_EQ(result.commands[0].key, 'z');
+    EXPECT_EQ(result.commands[1].kind, CommandKind::Press);
+    EXPECT_EQ(result.commands[1].button, kScriptLeftButton);
+    EXPECT_EQ(result.commands[1].x, 100);
+    EXPECT_EQ(result.commands[1].y, -200);
+    EXPECT_EQ(result.commands[2].kind, CommandKind::Release);
+    EXPECT_EQ(result.commands[2].button, kScriptRightButton);
+    EXPECT_EQ(result.commands[2].x, 3);
+    EXPECT_EQ(result.commands[2].y, 0);
+    EXPECT_EQ(result.commands[3].button, kScriptMiddleButton);
+    EXPECT_EQ(result.commands[4].kind, CommandKind::Step);
+    EXPECT_EQ(result.commands[4].steps, 250u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(result.commands[i].line, i + 1);
+}
+
+TEST(ScriptReader, SkipsBlankLinesAndCommentsAndKeepsLineNumbers) {
+    const Parsed result = parse("# a drop\n\n   \t\n\tkey\t\tg   # gravity off\nstep 10#no blank needed\n#\n");
+    ASSERT_TRUE(result.ok) << result.error.message;
+    ASSERT_EQ(result.commands.size(), 2u);
+    EXPECT_EQ(result.commands[0].key, 'g');
+    EXPECT_EQ(result.commands[0].line, 4);
+    EXPECT_EQ(result.commands[1].steps, 10u);
+    EXPECT_EQ(result.commands[1].line, 5);
+}
+
+TEST(ScriptReader, EmptyAndCommentOnlyScriptsHaveNoCommands) {
+    for (const std::string_view text : {"", "\n\n", "# nothing\n  # more\n", "\r\n"}) {
+        const Parsed result = parse(text);
+        EXPECT_TRUE(result.ok) << result.error.message;
+        EXPECT_TRUE(result.commands.empty());
+    }
+}
+
+TEST(ScriptReader, AcceptsCrlfAndAMissingFinalNewline) {
+    const Parsed result = parse("key 2\r\n# note\r\nstep 5\r");
+    ASSERT_TRUE(result.ok) << result.error.message;
+    ASSERT_EQ(result.commands.size(), 2u);
+    EXPECT_EQ(result.commands[0].key, '2');
+    EXPECT_EQ(result.commands[1].steps, 5u);
+    EXPECT_EQ(result.commands[1].line, 3);
+}
+
+TEST(ScriptReader, RejectsACarriageReturnInsideALine) {
+    expectRejected("step 1\nkey 1\rstep 5\n", 2, "carriage return");
+    expectRejected("step 1\r\r\n", 1, "carriage return");
+    // Old Mac line ends make one long line.
+    expectRejected("key 1\rkey 2\r", 1, "carriage return");
+}
+
+TEST(ScriptReader, AKeyIsAnySingleByteButBlanksAndHash) {
+    for (const int code : {0, 1, 27, int{'A'}, int{'~'}, 127, 128, 233, 255}) {
+        std::string text = "key ";
+        text += static_cast<char>(code);
+        text += '\n';
+        const Parsed result = parse(text);
+        ASSERT_TRUE(result.ok) << "code " << code << ": " << result.error.message;
+        ASSERT_EQ(result.commands.size(), 1u);
+        EXPECT_EQ(result.commands[0].key, code);
+    }
+    expectRejected("key #\n", 1, "key needs one character");
+    expectRejected("key \t \n", 1, "key needs one character");
+}
+
+TEST(ScriptReader, CoordinatesWithinTheLimitsAreRead) {
+    const Parsed result = parse("press left -1000000 +1000000\nrelease left 000123 -0\n");
+    ASSERT_TRUE(result.ok) << result.error.message;
+    EXPECT_EQ(result.commands[0].x, -kMaxCoordinate);
+    EXPECT_EQ(result.commands[0].y, kMaxCoordinate);
+    EXPECT_EQ(result.commands[1].x, 123);
+    EXPECT_EQ(result.commands[1].y, 0);
+}
+
+TEST(ScriptReader, CoordinatesBeyondTheLimitsAreOutOfRange) {
+    expectRejected("press left 1000001 0\n", 1, "X out of range");
+    expectRejected("press left 0 -1000001\n", 1, "Y out of range");
+    // Far more digits than any integer holds: still a clean range error.
+    expectRejected("release right 99999999999999999999999999999999 0\n", 1, "X out of range");
+}
+
+TEST(ScriptReader, StepCountsUpToTheCapAreRead) {
+    const Parsed result = parse("step 0\nstep 1000000000\nstep 007\n");
+    ASSERT_TRUE(result.ok) << result.error.message;
+    EXPECT_EQ(result.commands[0].steps, 0u);
+    EXPECT_EQ(result.commands[1].steps, kMaxStepsPerCommand);
+    EXPECT_EQ(result.commands[2].steps, 7u);
+}
+
+TEST(ScriptReader, RejectsMalformedNumbers) {
+    for (const char* token : {"1.5", "0x10", "1e3", "-", "+", "12a", "--1", "１"}) {
+        expectRejected(std::string("press left ") + token + " 0\n", 1, "X must be an integer");
+        expectRejected(std::string("release middle 0 ") + token + "\n", 1, "Y must be an integer");
+    }
+    for (const char* token : {"-1", "+1", "1.0", "ten", "0x1", "-0"})
+        expectRejected(std::string("step ") + token + "\n", 1, "non-negative integer");
+    expectRejected("step 1000000001\n", 1, "step count out of range");
+    expectRejected("step 18446744073709551616\n", 1, "step count out of range");
+}
+
+TEST(ScriptReader, RejectsUnknownCommandsAndButtons) {
+    expectRejected("step 1\nstepp 1\n", 2, "unknown command 'stepp'");
+    expectRejected("Key 1\n", 1, "unknown command 'Key'");
+    expectRejected("wait 5\n", 1, "unknown command");
+    expectRejected("press LEFT 1 2\n", 1, "unknown button 'LEFT'");
+    expectRejected("release 0 1 2\n", 1, "unknown button '0'");
+}
+
+TEST(ScriptReader, RejectsMissingArguments) {
+    expectRejected("key\n", 1, "key needs one character");
+    expectRejected("step\n", 1, "step needs a count");
+    expectRejected("press\n", 1, "press needs three arguments");
+    expectRejected("press left\n", 1, "press needs three arguments");
+    expectRejected("release right 10\n", 1, "release needs three arguments");
+    expectRejected("step # 5\n", 1, "step needs a count");
+}
+
+TEST(ScriptReader, RejectsExtraArguments) {
+    expectRejected("key g v\n", 1, "extra argument 'v' to key");
+    expectRejected("key gv\n", 1, "single character, got 'gv'");
+    expectRejected("step 5 6\n", 1, "extra argument '6' to step");
+    expectRejected("press left 1 2 3\n", 1, "extra argument '3' to press");
+    expectRejected("release left 1 2 3 4 5 6\n", 1, "extra argument '3' to release");
+}
+
+TEST(ScriptReader, ReportsTheFirstBadLineCountingEveryLine) {
+    expectRejected("# header\n\nkey 1\r\n  \nstep x\nbogus\n", 5, "non-negative integer");
+    expectRejected("step 1\nstep 2\nstep 3\nkey", 4, "key needs one character");
+}
+
+TEST(ScriptReader, MessagesStayOnePrintableLineWhateverTheBytes) {
+    std::string text = "step 1\n";
+    text += std::string("\x00\xff\x1b\xc3\xa9", 5);
+    text += std::string(100000, 'x');
+    text += " 1\n";
+    const Parsed result = parse(text);
+    ASSERT_FALSE(result.ok);
+    EXPECT_EQ(result.error.line, 2);
+    EXPECT_LT(result.error.message.size(), 200u);
+    for (const char c : result.error.message) {
+        EXPECT_GE(static_cast<unsigned char>(c), 0x20);
+        EXPECT_LT(static_cast<unsigned char>(c), 0x7f);
+    }
+    EXPECT_NE(result.error.message.find("\\x00\\xff\\x1b\\xc3\\xa9xxx"), std::string::npos) << result.error.message;
+}
+
+TEST(ScriptReader, AHugeLineOfTokensIsRejectedAsOneExtraArgument) {
+    std::string text = "step 1";
+    for (int i = 0; i < 200000; ++i) text += " 9";
+    expectRejected(text, 1, "extra argument '9' to step");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// tremblo-sim: the simulation without a window, driven by a script, writing a CSV trace.
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/options.h"
+#include "tools/script.h"
+#include "tools/script_file.h"
+#include "tools/script_runner.h"
+#include "tools/state_hash.h"
+#include "tools/trace_writer.h"
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitWriteFailed = 1;
+constexpr int kExitBadInput = 2;
+
+int refuse(const std::string& message) {
+    std::fprintf(stderr, "tremblo-sim: %s\n", message.c_str());
+    return kExitBadInput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RunnerOptions options;
+    std::string error;
+    if (!parseOptions(argc, argv, options, error)) return refuse(error);
+    if (options.help) {
+        std::fputs(usageText(), stdout);
+        return kExitDone;
+    }
+
+    // The whole script is read and checked before anything runs or any file is made.
+    std::string text;
+    if (!readScriptFile(options.scriptPath, text, error)) return refuse(error);
+    std::vector<ScriptCommand> commands;
+    ScriptError scriptError;
+    if (!parseScript(text, commands, scriptError)) {
+        const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
+        std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), scriptError.line, scriptError.message.c_str());
+        return kExitBadInput;
+    }
+    text = std::string();
+
+    std::FILE* traceFile = nullptr;
+    const bool traceToStdout = options.tracePath == "-";
+    if (traceToStdout) {
+        traceFile = stdout;
+    } else if (!options.tracePath.empty()) {
+        traceFile = std::fopen(options.tracePath.c_str(), "wb");
+        if (traceFile == nullptr)
+            return refuse("cannot write trace '" + options.tracePath + "': " + std::strerror(errno));
+    }
+
+    startWorld();
+    TraceWriter trace(traceFile);
+    if (traceFile != nullptr) trace.writeHeader();
+    const RunSummary summary = runScript(commands, traceFile != nullptr ? &trace : nullptr, options.every);
+
+    bool written = true;
+    if (traceFile != nullptr) {
+        written = std::fflush(traceFile) == 0 && std::ferror(traceFile) == 0;
+        if (!traceToStdout && std::fclose(traceFile) != 0) written = false;
+    }
+    std::fprintf(stderr, "tremblo-sim: %" PRIu64 " steps, simTime %.9g s, %d moving points, %d active springs\n",
+                 summary.steps, static_cast<double>(summary.simTime), summary.movingPoints, summary.activeSprings);
+    if (options.hash) std::printf("%016" PRIx64 "\n", hashMovingPoints());
+    if (!written) {
+        std::fprintf(stderr, "tremblo-sim: error writing trace '%s'\n", options.tracePath.c_str());
+        return kExitWriteFailed;
+    }
+    if (std::fflush(stdout) != 0) return kExitWriteFailed;
+    return kExitDone;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Scripts are read whole before anything runs; beyond this size a script is refused rather
+// than held in memory (64 MiB: about ten million commands).
+constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+
+// Reads the script at `path` ("-": standard input) into `text`, byte for byte. On failure
+// returns false with a one-line reason in `error`.
+bool readScriptFile(const std::string& path, std::string& text, std::string& error);

@@ -1,0 +1,49 @@
+#include "tools/script_runner.h"
+
+#include "interaction/keyboard.h"
+#include "interaction/mouse.h"
+#include "model/mass_point.h"
+#include "sim/time_step.h"
+#include "sim/world.h"
+#include "tools/trace_writer.h"
+
+static_assert(kScriptLeftButton == kLeftButton && kScriptMiddleButton == kMiddleButton &&
+                  kScriptRightButton == kRightButton,
+              "script button codes are the mouse callback's");
+
+void startWorld() { onKey('1', 0, 0); }
+
+int countMovingPoints() {
+    int count = 0;
+    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) ++count;
+    return count;
+}
+
+int countActiveSprings() {
+    int count = 0;
+    for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) ++count;
+    return count;
+}
+
+RunSummary runScript(const std::vector<ScriptCommand>& commands, TraceWriter* trace, std::uint64_t every) {
+    RunSummary summary;
+    if (trace != nullptr) trace->writeSample(0);
+    for (const ScriptCommand& command : commands) {
+        switch (command.kind) {
+            case CommandKind::Key: onKey(command.key, 0, 0); break;
+            case CommandKind::Press: onMouse(command.button, kButtonDown, command.x, command.y); break;
+            case CommandKind::Release: onMouse(command.button, kButtonUp, command.x, command.y); break;
+            case CommandKind::Step:
+                for (std::uint64_t i = 0; i < command.steps; ++i) {
+                    onIdle();
+                    ++summary.steps;
+                    if (trace != nullptr && summary.steps % every == 0) trace->writeSample(summary.steps);
+                }
+                break;
+        }
+    }
+    summary.simTime = simTime;
+    summary.movingPoints = countMovingPoints();
+    summary.activeSprings = countActiveSprings();
+    return summary;
+}
