@@ -1,0 +1,18 @@
+# Random-input soak of the core and the checks it relies on. The long runs are split by seed
+# into separate CTest tests so that `ctest -j` spreads them over the cores.
+add_executable(tremblo_soak_tests
+  test_main.cpp
+  soak/scene_watch.cpp
+  soak/soak_driver.cpp
+  soak/heap_gauge.cpp
+  soak/scene_watch_test.cpp
+  soak/soak_random_test.cpp
+  soak/restart_memory_test.cpp
+  soak/flick_soak_test.cpp
+  soak/moderate_soak_test.cpp
+)
+target_link_libraries(tremblo_soak_tests PRIVATE tremblo_core GTest::gtest)
+gtest_discover_tests(tremblo_soak_tests
+  DISCOVERY_TIMEOUT 60
+  PROPERTIES LABELS soak TIMEOUT 900
+)
