@@ -1,0 +1,152 @@
+// libFuzzer target over the headless runner's script reader. Whatever the bytes, reading must
+// not crash or hang (the sanitizers and libFuzzer's timeout watch that), and its answer must
+// be consistent:
+// - a rejection names a line of the script, with a one-line printable message; every line
+//   before it reads cleanly on its own, and the named line alone is rejected as well;
+// - an acceptance gives commands within their limits, at most one per line, each on a line
+//   that starts with its command's name, and writing them out again reads back the same.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/script.h"
+
+namespace {
+
+[[noreturn]] void broken(const char* what, int line) {
+    std::fprintf(stderr, "script reader: %s (line %d)\n", what, line);
+    std::abort();
+}
+
+// Offsets where each line starts; a text ending in a line feed has no empty line after it.
+std::vector<std::size_t> lineStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t pos = 0; pos < text.size();) {
+        starts.push_back(pos);
+        const std::size_t end = text.find('\n', pos);
+        pos = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    return starts;
+}
+
+std::string_view lineText(std::string_view text, const std::vector<std::size_t>& starts, int line) {
+    const std::size_t start = starts[static_cast<std::size_t>(line - 1)];
+    const std::size_t end = static_cast<std::size_t>(line) < starts.size() ? starts[static_cast<std::size_t>(line)]
+                                                                          : text.size();
+    return text.substr(start, end - start);
+}
+
+const char* commandName(CommandKind kind) {
+    switch (kind) {
+        case CommandKind::Key: return "key";
+        case CommandKind::Press: return "press";
+        case CommandKind::Release: return "release";
+        case CommandKind::Step: return "step";
+    }
+    return nullptr;
+}
+
+const char* buttonName(int button) {
+    switch (button) {
+        case kScriptLeftButton: return "left";
+        case kScriptMiddleButton: return "middle";
+        case kScriptRightButton: return "right";
+        default: return nullptr;
+    }
+}
+
+bool startsWithWord(std::string_view line, std::string_view word) {
+    std::size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    line.remove_prefix(i);
+    if (line.substr(0, word.size()) != word) return false;
+    return line.size() == word.size() || line[word.size()] == ' ' || line[word.size()] == '\t';
+}
+
+void checkRejection(std::string_view text, const std::vector<std::size_t>& starts, const ScriptError& error) {
+    const int lines = static_cast<int>(starts.size());
+    if (error.line < 1 || error.line > lines) broken("rejection names no line of the script", error.line);
+    if (error.message.empty()) broken("rejection without a message", error.line);
+    for (const char c : error.message) {
+        if (c < 0x20 || c > 0x7e) broken("rejection message is not one printable line", error.line);
+    }
+
+    std::vector<ScriptCommand> commands;
+    ScriptError again;
+    const std::string_view before = text.substr(0, starts[static_cast<std::size_t>(error.line - 1)]);
+    if (!parseScript(before, commands, again)) broken("a line before the rejected one is bad on its own", again.line);
+    if (parseScript(lineText(text, starts, error.line), commands, again) || again.line != 1) {
+        broken("the rejected line alone is accepted", error.line);
+    }
+}
+
+void checkAcceptance(std::string_view text, const std::vector<std::size_t>& starts,
+                     const std::vector<ScriptCommand>& commands) {
+    const int lines = static_cast<int>(starts.size());
+    int previousLine = 0;
+    std::string rewritten;
+    for (const ScriptCommand& c : commands) {
+        if (c.line <= previousLine || c.line > lines) broken("command lines out of order or past the end", c.line);
+        previousLine = c.line;
+        const char* name = commandName(c.kind);
+        if (name == nullptr) broken("unknown command kind", c.line);
+        if (!startsWithWord(lineText(text, starts, c.line), name)) broken("command read from a line that is not it", c.line);
+
+        rewritten += name;
+        switch (c.kind) {
+            case CommandKind::Key:
+                if (c.key == ' ' || c.key == '\t' || c.key == '\n' || c.key == '\r' || c.key == '#') {
+                    broken("key is blank, a line end or the comment sign", c.line);
+                }
+                rewritten += ' ';
+                rewritten += static_cast<char>(c.key);
+                break;
+            case CommandKind::Press:
+            case CommandKind::Release:
+                if (buttonName(c.button) == nullptr) broken("button code out of range", c.line);
+                if (c.x < -kMaxCoordinate || c.x > kMaxCoordinate || c.y < -kMaxCoordinate || c.y > kMaxCoordinate) {
+                    broken("coordinate out of range", c.line);
+                }
+                rewritten += std::string(" ") + buttonName(c.button) + " " + std::to_string(c.x) + " " + std::to_string(c.y);
+                break;
+            case CommandKind::Step:
+                if (c.steps > kMaxStepsPerCommand) broken("step count out of range", c.line);
+                rewritten += " " + std::to_string(c.steps);
+                break;
+        }
+        rewritten += '\n';
+    }
+
+    std::vector<ScriptCommand> reread;
+    ScriptError error;
+    if (!parseScript(rewritten, reread, error)) broken("the accepted commands, written out, are rejected", error.line);
+    if (reread.size() != commands.size()) broken("the accepted commands, written out, read back differently", 0);
+    for (std::size_t i = 0; i < reread.size(); ++i) {
+        const ScriptCommand& a = commands[i];
+        const ScriptCommand& b = reread[i];
+        if (b.line != static_cast<int>(i) + 1 || a.kind != b.kind || a.key != b.key || a.button != b.button ||
+            a.x != b.x || a.y != b.y || a.steps != b.steps) {
+            broken("the accepted commands, written out, read back differently", a.line);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::size_t> starts = lineStarts(text);
+    std::vector<ScriptCommand> commands;
+    ScriptError error{0, {}};
+    if (parseScript(text, commands, error)) {
+        checkAcceptance(text, starts, commands);
+    } else {
+        checkRejection(text, starts, error);
+    }
+    return 0;
+}
