@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all build run test test-release test-sanitize test-fuzz deps bench clean
+.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz deps bench clean
 
 all: build
 
@@ -14,9 +14,10 @@ build:
 run: build
 	$(BUILD)/app/tremblo
 
-# Everything: the release build's tests (unit, runner, window end to end), then the unit tests
-# and the soak again under AddressSanitizer/LeakSanitizer/UndefinedBehaviorSanitizer, then the fuzzer.
-test: deps test-release test-sanitize test-fuzz
+# Everything: the release build's tests (unit, runner, soak, pinned hashes, window end to end),
+# then all but the window's again under AddressSanitizer/LeakSanitizer/UndefinedBehaviorSanitizer,
+# then the Debug-against-optimised trace comparison, then 60 s of fuzzing the script reader.
+test: deps test-release test-sanitize test-determinism test-fuzz
 
 deps:
 	bash scripts/install-deps.sh
@@ -24,13 +25,19 @@ deps:
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Leaks are reported at exit of every test process; any sanitizer report fails its test.
 test-sanitize:
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREMBLO_SANITIZE=ON -DTREMBLO_WINDOW=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
-	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS) -LE e2e
+	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE e2e
+
+# The example scripts' full traces: two optimised runs and a Debug run, byte for byte.
+test-determinism: build
+	JOBS=$(JOBS) bash scripts/check-determinism.sh $(BUILD) $(BUILD)-debug
 
 test-fuzz:
-	@echo "fuzzing: added by its issue"
+	bash scripts/run-fuzz.sh 60
 
 bench:
 	@echo "benchmarks: added by its issue"

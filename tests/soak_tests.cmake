@@ -1,5 +1,6 @@
 # Random-input soak of the core and the checks it relies on. The long runs are split by seed
-# into separate CTest tests so that `ctest -j` spreads them over the cores.
+# into separate CTest tests so that `ctest -j` spreads them over the cores. The pinned state
+# hashes of the example scripts come last.
 add_executable(tremblo_soak_tests
   test_main.cpp
   soak/scene_watch.cpp
@@ -16,3 +17,5 @@ gtest_discover_tests(tremblo_soak_tests
   DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS soak TIMEOUT 900
 )
+
+include(${CMAKE_CURRENT_SOURCE_DIR}/determinism/determinism_tests.cmake)

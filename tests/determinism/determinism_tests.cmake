@@ -1,0 +1,18 @@
+# The state hash at the end of every example script is pinned: any change of results shows.
+if(TARGET tremblo-sim)
+  set(pins ${CMAKE_CURRENT_LIST_DIR}/pinned_hashes.txt)
+  set(check ${CMAKE_CURRENT_LIST_DIR}/check_pinned_hashes.sh)
+  set(examples ${PROJECT_SOURCE_DIR}/examples)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${pins})
+  file(GLOB example_scripts CONFIGURE_DEPENDS ${examples}/*.sim)
+
+  add_test(NAME determinism.every_example_pinned
+    COMMAND bash ${check} $<TARGET_FILE:tremblo-sim> ${examples} ${pins} --all-pinned)
+  set_tests_properties(determinism.every_example_pinned PROPERTIES LABELS determinism TIMEOUT 60)
+  foreach(script IN LISTS example_scripts)
+    get_filename_component(name ${script} NAME)
+    add_test(NAME determinism.pinned_hash.${name}
+      COMMAND bash ${check} $<TARGET_FILE:tremblo-sim> ${examples} ${pins} ${name})
+    set_tests_properties(determinism.pinned_hash.${name} PROPERTIES LABELS determinism TIMEOUT 600)
+  endforeach()
+endif()
