@@ -1,0 +1,73 @@
+// The window program: builds the first scene, opens the window, registers the callbacks,
+// prints the banner and the key help, and hands control to GLUT for good.
+#include <GL/glut.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "interaction/keyboard.h"
+#include "interaction/mouse.h"
+#include "sim/time_step.h"
+#include "view/frame_pacing.h"
+#include "view/render.h"
+
+namespace {
+
+// Without an X display GLUT can only fail; say so in one line, and where to go instead.
+bool haveDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && display[0] != '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!haveDisplay()) {
+        std::fprintf(stderr,
+                     "tremblo: no display (DISPLAY is not set): start it on a desktop, or in a virtual X server "
+                     "with `xvfb-run -a make run`; to simulate without a window, use the headless runner "
+                     "tremblo-sim\n");
+        return 1;
+    }
+
+    // The first scene exists before the toolkit and the window do.
+    onKey('1', 0, 0);
+
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
+    glutInitWindowSize(800, 600);
+    glutInitWindowPosition(0, 0);
+    glutCreateWindow(argv[0]);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+    glutDisplayFunc(onDisplay);
+    glutReshapeFunc(onReshape);
+    glutKeyboardFunc(onKey);
+    glutMouseFunc(onMouse);
+    glutIdleFunc(onIdle);
+
+    printf("tremblo 0.1\n");
+    printf("*********************\n\n");
+    printf("press '1' up to '7' to restart with 'x' cubes\n");
+    printf("press 'x' to use forces in xz direction, x again for yz direction.\n");
+    printf("press '3' to restart with three cubes\n");
+    printf("press 'p' to restart with a pendulum\n");
+    printf("press 'q' to restart with a cube, sticky to the wall.\n");
+    printf("press 'z' to make the springs destroyable/undestroyable\n");
+    printf("press 'u' to make the springs plastic/elastic\n");
+    printf("press 'g' to turn on/off the gravity\n");
+    printf("press 'v' to turn on/off the volume constraint\n");
+    // A pipe would otherwise hold the help back until the process ends.
+    std::fflush(stdout);
+
+    glEnable(GL_DEPTH_TEST);
+
+    // Added to the start-up order: the idle callback's hooks into the window. It asks for a
+    // redisplay after every call, and while the simulation is a frame ahead it sleeps until
+    // that frame is due instead of spinning a processor core through idle calls.
+    idleHooks.requestRedisplay = glutPostRedisplay;
+    idleHooks.waitForFrame = waitForFrame;
+
+    glutMainLoop();
+    return 0;
+}

@@ -1,0 +1,144 @@
+"""A private virtual X server with the window program in it, driven the way a person would:
+keys and drags through xdotool, screenshots through ImageMagick's import."""
+
+import os
+import select
+import subprocess
+import time
+
+from picture import Picture
+
+# The machine is slow and shared: every wait is for a condition, with a generous limit.
+WAIT_LIMIT = 60.0
+
+
+class Timeout(Exception):
+    pass
+
+
+def wait_for(condition, what, limit=WAIT_LIMIT, interval=0.1):
+    """Polls condition() until it returns something true, which is returned."""
+    deadline = time.monotonic() + limit
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Timeout("gave up after %.0f s waiting for %s" % (limit, what))
+        time.sleep(interval)
+
+
+class XServer:
+    """Xvfb on a display number it picks itself among the free ones."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + WAIT_LIMIT
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 16) if ready else b""
+            if not chunk:
+                os.close(read_end)
+                self.stop()
+                raise Timeout("Xvfb did not report a display")
+            number += chunk
+        os.close(read_end)
+        self.display = ":" + number.decode().strip()
+
+    def env(self):
+        return dict(os.environ, DISPLAY=self.display)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Demo:
+    """The window program running on an X server, its console caught in files."""
+
+    def __init__(self, program, server, workdir):
+        self.program = program
+        self.server = server
+        self.stdout_path = os.path.join(workdir, "stdout.txt")
+        self.stderr_path = os.path.join(workdir, "stderr.txt")
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.process = subprocess.Popen([program], env=server.env(), cwd=workdir, stdout=out, stderr=err,
+                                            stdin=subprocess.DEVNULL)
+        self.window = wait_for(self._find_window, "the window to appear")
+
+    def _xdotool(self, *args):
+        result = subprocess.run(["xdotool", *args], env=self.server.env(), capture_output=True, text=True,
+                                timeout=WAIT_LIMIT)
+        return result.stdout.strip() if result.returncode == 0 else None
+
+    def _find_window(self):
+        if self.process.poll() is not None:
+            raise RuntimeError("the program ended with status %d: %s" % (self.process.returncode, self.stderr()))
+        ids = self._xdotool("search", "--onlyvisible", "--name", "tremblo")
+        return ids.split()[0] if ids else None
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read()
+
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def title(self):
+        return self._xdotool("getwindowname", self.window)
+
+    def geometry(self):
+        """(x, y, width, height) of the window on the screen."""
+        out = subprocess.run(["xwininfo", "-id", self.window], env=self.server.env(), capture_output=True,
+                             text=True, timeout=WAIT_LIMIT, check=True).stdout
+        fields = {}
+        for line in out.splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]), int(fields["Width"]),
+                int(fields["Height"]))
+
+    def screenshot(self):
+        ppm = subprocess.run(["import", "-window", self.window, "-depth", "8", "ppm:-"], env=self.server.env(),
+                             capture_output=True, timeout=WAIT_LIMIT, check=True).stdout
+        return Picture(ppm)
+
+    def save_screenshot(self, path):
+        subprocess.run(["import", "-window", self.window, "-depth", "8", "png:" + path], env=self.server.env(),
+                       timeout=WAIT_LIMIT, check=True)
+
+    def keys(self, *names):
+        """Key presses, as X key names ('1', 's', 'shift+g'), to the focused window."""
+        self._xdotool("windowfocus", "--sync", self.window)
+        for name in names:
+            self._xdotool("key", "--clearmodifiers", name)
+
+    def right_drag(self, start, end):
+        """A drag with the right button (X button 3) between two window positions."""
+        self._xdotool("mousemove", "--window", self.window, "--sync", str(start[0]), str(start[1]))
+        self._xdotool("mousedown", "3")
+        self._xdotool("mousemove", "--window", self.window, "--sync", str(end[0]), str(end[1]))
+        self._xdotool("mouseup", "3")
+
+    def running(self):
+        return self.process.poll() is None
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
