@@ -13,6 +13,7 @@ gtest_discover_tests(tremblo_runner_unit_tests TEST_PREFIX "runner." DISCOVERY_T
 set(TREMBLO_RUNNER_CLI_CASES
   bad_scripts
   bad_invocations
+  write_errors
   stdin
   trace_format
   sampling

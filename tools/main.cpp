@@ -75,6 +75,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tremblo-sim: error writing trace '%s'\n", options.tracePath.c_str());
         return kExitWriteFailed;
     }
-    if (std::fflush(stdout) != 0) return kExitWriteFailed;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fputs("tremblo-sim: error writing standard output\n", stderr);
+        return kExitWriteFailed;
+    }
     return kExitDone;
 }

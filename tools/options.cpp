@@ -1,6 +1,5 @@
 #include "tools/options.h"
 
-#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -90,8 +89,8 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + std::string(arg) + "' (try --help)");
         } else {
-            if (haveScript) return fail("more than one script given ('" + options.scriptPath + "' and '" +
-                                           std::string(arg) + "')");
+            if (haveScript)
+                return fail("more than one script given ('" + options.scriptPath + "' and '" + std::string(arg) + "')");
             if (arg.empty()) return fail("the script path is empty");
             options.scriptPath = arg;
             haveScript = true;

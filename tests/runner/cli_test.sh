@@ -105,6 +105,18 @@ case_bad_invocations() {
     grep -q '^usage: tremblo-sim SCRIPT' "$work/out" || fail "--help: no usage line on stdout"
 }
 
+# A trace or hash that cannot be written completely is status 1 with a message, not a silent 0.
+case_write_errors() {
+    [ -w /dev/full ] || { echo "no /dev/full here: skipped"; return; }
+    run 'step 500' --trace /dev/full --every 1
+    [ "$rc" -eq 1 ] || fail "trace to a full disk: status $rc"
+    grep -q "error writing trace '/dev/full'" "$work/err" || fail "trace to a full disk: $(cat "$work/err")"
+    printf 'step 5\n' | "$sim" - --hash > /dev/full 2> "$work/err"
+    rc=$?
+    [ "$rc" -eq 1 ] || fail "hash to a full disk: status $rc"
+    grep -q "error writing standard output" "$work/err" || fail "hash to a full disk: $(cat "$work/err")"
+}
+
 case_stdin() {
     printf 'key 2\nstep 10\n' | "$sim" - --trace - --every 10 > "$work/out" 2> "$work/err"
     rc=$?
