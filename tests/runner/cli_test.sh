@@ -43,24 +43,15 @@ expect_refused() {
 }
 
 case_bad_scripts() {
-    # script text | line of the fault | part of the message
+    # script text | line of the fault | part of the message. The reader's unit tests go
+    # through every kind of fault; these check that each reaches the command line intact.
     local cases=(
-        'wobble 5|1|unknown command'
-        'key 1\nstep 10\nKEY g|3|unknown command'
-        'key|1|key needs one character'
-        'key ab|1|single character'
-        'key a b|1|extra argument'
+        'key 1\nstep 10\nwobble 5|3|unknown command'
         '# comment\n\nstep|3|step needs a count'
-        'step -5|1|non-negative integer'
-        'step 2.5|1|non-negative integer'
-        'step 1000000001|1|out of range'
-        'step 10 20|1|extra argument'
-        'press left 1|1|needs three arguments'
+        'key ab|1|single character'
         'press left 1 2 3|1|extra argument'
-        'release top 1 2|1|unknown button'
-        'press right x 2|1|X must be an integer'
         'release left 5 1e3|1|Y must be an integer'
-        'press left 2000000 0|1|X out of range'
+        'step 1000000001|1|out of range'
         'step 1\r\nkey 1\rkey 2\r\n|2|carriage return'
         'step 1\n\x00\xff\xfe|2|unknown command'
     )
