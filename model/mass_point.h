@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/lanes.h"
 #include "model/vec3.h"
 
 struct Spring;
@@ -17,9 +18,9 @@ struct MassPoint {
     void addForce(const Vec3& v);
 
     // Semi-implicit Euler: each velocity component becomes ((f - v*damping) / mass) * dt + v.
-    void integrateVelocity(float dt);
+    inline void integrateVelocity(float dt);
     // Each position component becomes p + dt * v, with the velocity just updated.
-    void integratePosition(float dt);
+    inline void integratePosition(float dt);
 
     float mass;        // mass units
     Vec3 position;     // scene units, z up
@@ -29,3 +30,22 @@ struct MassPoint {
     SpringListNode* springs;  // head cell of the point's own list; only appended to, never shortened
     MassPoint* next = nullptr;  // next point of the PointChain, null at its end
 };
+
+// Defined here so that the step's passes over the chain inline them. The three components go
+// through the same operations side by side in lanes.
+void MassPoint::integrateVelocity(float dt) {
+    const Lanes v = loadVec3After(velocity);
+    const Lanes f = loadVec3(force);
+    const Lanes fresh = ((f - v * Lanes{damping, damping, damping, damping}) / Lanes{mass, mass, mass, mass}) *
+                            Lanes{dt, dt, dt, dt} +
+                        v;
+    velocity.x = fresh[0];
+    velocity.y = fresh[1];
+    velocity.z = fresh[2];
+}
+
+void MassPoint::integratePosition(float dt) {
+    position.x = position.x + dt * velocity.x;
+    position.y = position.y + dt * velocity.y;
+    position.z = position.z + dt * velocity.z;
+}

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t kFirstChunkSlots = 64;
 constexpr std::size_t kLargestChunkSlots = 1 << 16;
+// Points start on cache lines: a step reads and writes every one of them several times.
+constexpr std::size_t kCacheLine = 64;
 
 std::size_t roundUp(std::size_t size, std::size_t align) { return (size + align - 1) / align * align; }
 
@@ -40,8 +42,9 @@ void* SlotPool::allocate() {
 }
 
 SceneStorage::SceneStorage()
-    : points_(sizeof(MassPoint), alignof(MassPoint)),
+    : points_(sizeof(MassPoint), kCacheLine),
       cells_(sizeof(SpringListNode), alignof(SpringListNode)),
+      pointListCells_(sizeof(SpringListNode), alignof(SpringListNode)),
       springs_(sizeof(Spring), alignof(Spring)),
       elements_(sizeof(VolumeElement), alignof(VolumeElement)),
       cubes_(sizeof(Cube), alignof(Cube)),

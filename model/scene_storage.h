@@ -63,6 +63,9 @@ public:
         static_assert(std::is_trivially_destructible_v<T>, "scene objects are released without destructors");
         return poolFor<T>().allocate();
     }
+    // A cell of a point's own spring list: these come from a pool of their own, so that the
+    // cells of the scene's list lie together.
+    void* allocatePointListCell() { return pointListCells_.allocate(); }
     // Raw memory for growable arrays of scene objects.
     void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
 
@@ -70,7 +73,7 @@ public:
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }
-    std::size_t cellCount() const { return cells_.count(); }
+    std::size_t cellCount() const { return cells_.count() + pointListCells_.count(); }
     std::size_t elementCount() const { return elements_.count(); }
     std::size_t cubeCount() const { return cubes_.count(); }
 
@@ -89,6 +92,7 @@ private:
 
     SlotPool points_;
     SlotPool cells_;
+    SlotPool pointListCells_;
     SlotPool springs_;
     SlotPool elements_;
     SlotPool cubes_;

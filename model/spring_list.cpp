@@ -11,6 +11,8 @@ constexpr int kLongWalk = 32;
 
 SpringList newSpringList() { return make<SpringListNode>(); }
 
+SpringList newPointSpringList() { return ::new (sceneStorage().allocatePointListCell()) SpringListNode(); }
+
 void SpringListNode::append(Spring* newSpring) {
     EndHints& hints = sceneStorage().hints;
     const bool hinted = hints.listHead == this;
@@ -26,6 +28,13 @@ void SpringListNode::append(Spring* newSpring) {
         hints.listHead = this;
         hints.listEnd = cell->next;
     }
+}
+
+void SpringListNode::appendToPointList(Spring* newSpring) {
+    SpringListNode* cell = this;
+    while (cell->next != nullptr) cell = cell->next;
+    cell->spring = newSpring;
+    cell->next = newPointSpringList();
 }
 
 Spring* SpringListNode::findByEnds(const MassPoint* p, const MassPoint* q) {

@@ -12,6 +12,8 @@ struct SpringListNode {
 
     // Adds spring at the end. The head cell never changes: an empty head is filled in place.
     void append(Spring* spring);
+    // The same on a point's own list (made by newPointSpringList).
+    void appendToPointList(Spring* spring);
     // The first spring whose ends are p and q, in either order, or null.
     Spring* findByEnds(const MassPoint* p, const MassPoint* q);
     // Unlinks the cell holding spring and returns the list's head, which is the next cell when
@@ -25,3 +27,6 @@ using SpringList = SpringListNode*;
 
 // A new empty list: one terminator cell in the current scene's storage.
 SpringList newSpringList();
+// A new empty list for a point's own springs. Its cells are kept apart from those of the other
+// lists, so that the cells of the scene's list, which every step walks, lie one after another.
+SpringList newPointSpringList();

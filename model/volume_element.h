@@ -26,5 +26,8 @@ struct VolumeElement {
     MassPoint* corners[4];
 };
 
+// applyVolumeForce on every element of the chain that starts at first, in chain order.
+void applyVolumeForces(VolumeElement* first);
+
 // Hangs tail (and everything behind it) after the last element of chain.
 void appendElementChain(VolumeElement* chain, VolumeElement* tail);

@@ -1,6 +1,7 @@
 #include "sim/time_step.h"
 
 #include "model/cube.h"
+#include "model/lanes.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
@@ -55,7 +56,7 @@ void stepWorld() {
     applySpringDamping(3.0f);
 
     // Volume elements
-    for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) e->applyVolumeForce();
+    applyVolumeForces(volumeElements);
 
     // Integrate: all velocities, then all positions
     integrateVelocities(timeStep);
@@ -63,18 +64,23 @@ void stepWorld() {
 }
 
 void addForceToAll(const Vec3& f) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) p->addForce(f);
+    // p->addForce(f), three components side by side.
+    const Lanes row{f.x, f.y, f.z, -0.0f};
+    StrideGuess walk;
+    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) addRow(p->force, row);
 }
 
 void integrateVelocities(float dt) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
+    StrideGuess walk;
+    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) {
         p->integrateVelocity(dt);
         bounceVelocity(*p);
     }
 }
 
 void integratePositions(float dt) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
+    StrideGuess walk;
+    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) {
         p->integratePosition(dt);
         clampPosition(*p);
     }

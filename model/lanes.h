@@ -1,0 +1,184 @@
+#pragma once
+
+// Four float lanes for the step's batch passes. A lane carries one spring, one element or one
+// vector component through exactly the operations, in the same order, that the one-at-a-time
+// formulas perform; IEEE addition, multiplication, division and square root are correctly
+// rounded in every lane, so the results are the same bits. Lanes that carry nothing hold
+// harmless values (no division by zero), so floating-point traps fire only where the
+// one-at-a-time code would trap too.
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "model/vec3.h"
+
+using Lanes = float __attribute__((vector_size(16)));
+using LaneMask = std::int32_t __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
+using DoublePair = double __attribute__((vector_size(16)));
+using DoublePairMask = std::int64_t __attribute__((vector_size(16)));
+
+inline Lanes sqrtLanes(Lanes v) {
+#if defined(__SSE2__)
+    return _mm_sqrt_ps(v);
+#else
+    return Lanes{__builtin_sqrtf(v[0]), __builtin_sqrtf(v[1]), __builtin_sqrtf(v[2]), __builtin_sqrtf(v[3])};
+#endif
+}
+
+inline Lanes select(LaneMask take, Lanes yes, Lanes no) { return take ? yes : no; }
+
+inline bool anyLane(LaneMask m) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(reinterpret_cast<__m128>(m)) != 0;
+#else
+    return (m[0] | m[1] | m[2] | m[3]) != 0;
+#endif
+}
+
+// Flips the sign of x, y and z; the fourth lane stays.
+inline Lanes negateXyz(Lanes v) {
+    const LaneMask signs{INT32_MIN, INT32_MIN, INT32_MIN, 0};
+    return reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(v) ^ signs);
+}
+
+inline DoublePair widenLow(Lanes v) { return __builtin_convertvector(FloatPair{v[0], v[1]}, DoublePair); }
+inline DoublePair widenHigh(Lanes v) { return __builtin_convertvector(FloatPair{v[2], v[3]}, DoublePair); }
+inline Lanes narrow(DoublePair low, DoublePair high) {
+    const FloatPair l = __builtin_convertvector(low, FloatPair);
+    const FloatPair h = __builtin_convertvector(high, FloatPair);
+    return Lanes{l[0], l[1], h[0], h[1]};
+}
+
+// float(double(v) / divisor) in every lane.
+inline Lanes divideInDouble(Lanes v, double divisor) {
+    const DoublePair d{divisor, divisor};
+    return narrow(widenLow(v) / d, widenHigh(v) / d);
+}
+
+// float(factor * double(v)) in every lane.
+inline Lanes scaleInDouble(Lanes v, double factor) {
+    const DoublePair f{factor, factor};
+    return narrow(f * widenLow(v), f * widenHigh(v));
+}
+
+// double(x) < factor * double(y) in every lane.
+inline LaneMask lessInDouble(Lanes x, double factor, Lanes y) {
+    const DoublePair f{factor, factor};
+    const DoublePairMask low = widenLow(x) < f * widenLow(y);
+    const DoublePairMask high = widenHigh(x) < f * widenHigh(y);
+    return LaneMask{static_cast<std::int32_t>(low[0]), static_cast<std::int32_t>(low[1]),
+                    static_cast<std::int32_t>(high[0]), static_cast<std::int32_t>(high[1])};
+}
+
+// x, y, z of a Vec3 that is followed by at least four more bytes of the same object, with
+// the fourth lane zero.
+inline Lanes loadVec3(const Vec3& v) {
+    Lanes four;
+    std::memcpy(&four, &v, sizeof four);
+    const LaneMask keepXyz{-1, -1, -1, 0};
+    return reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(four) & keepXyz);
+}
+
+// x, y, z of a Vec3 that is preceded by at least four bytes of the same object, with the
+// fourth lane zero. Unlike loadVec3 it reads nothing after the vector, so it does not wait
+// for a store still pending there.
+inline Lanes loadVec3After(const Vec3& v) {
+    Lanes four;
+    std::memcpy(&four, reinterpret_cast<const char*>(&v) - sizeof(float), sizeof four);
+    return __builtin_shuffle(four, Lanes{}, LaneMask{1, 2, 3, 4});
+}
+
+// A row of additions: x, y, z and -0.0 in the fourth lane. Added to a Vec3 that is followed by
+// four more bytes of the same object, it changes the three floats and leaves the fourth as it
+// was (x + -0.0 is x for every float x).
+inline void addRow(Vec3& v, Lanes row) {
+    Lanes four;
+    std::memcpy(&four, &v, sizeof four);
+    four = four + row;
+    std::memcpy(static_cast<void*>(&v), &four, sizeof four);
+}
+
+// Adds rows of additions to the forces of points, keeping one point's force in a register
+// while consecutive additions go to it (a cube's springs come in runs that share their first
+// corner), so that they do not wait for each other's stores. Each point still receives its
+// additions in the same order, so its force ends with the same bits. Forces are complete only
+// after flush().
+template <class Point>
+class HeldForce {
+public:
+    // Adds row to p's force, which is held from now on.
+    void addHeld(Point* p, Lanes row) {
+        if (p != held_) hold(p);
+        force_ = force_ + row;
+    }
+    // Adds row to p's force: in the register if p is held, else in memory.
+    void add(Point* p, Lanes row) {
+        if (p != held_) return addRow(p->force, row);
+        force_ = force_ + row;
+    }
+    void flush() {
+        if (held_ != nullptr) std::memcpy(static_cast<void*>(&held_->force), &force_, sizeof force_);
+        held_ = nullptr;
+    }
+
+private:
+    void hold(Point* p) {
+        flush();
+        held_ = p;
+        std::memcpy(&force_, &p->force, sizeof force_);
+    }
+    Point* held_ = nullptr;
+    Lanes force_{};
+};
+
+// Rows of four 3-vectors (x, y, z, -) into lanes of x, of y and of z (and of the fourth).
+inline void transpose(Lanes r0, Lanes r1, Lanes r2, Lanes r3, Lanes& x, Lanes& y, Lanes& z, Lanes* w = nullptr) {
+    const Lanes t0 = __builtin_shuffle(r0, r1, LaneMask{0, 4, 1, 5});  // x0 x1 y0 y1
+    const Lanes t1 = __builtin_shuffle(r2, r3, LaneMask{0, 4, 1, 5});  // x2 x3 y2 y3
+    const Lanes t2 = __builtin_shuffle(r0, r1, LaneMask{2, 6, 3, 7});  // z0 z1 - -
+    const Lanes t3 = __builtin_shuffle(r2, r3, LaneMask{2, 6, 3, 7});  // z2 z3 - -
+    x = __builtin_shuffle(t0, t1, LaneMask{0, 1, 4, 5});
+    y = __builtin_shuffle(t0, t1, LaneMask{2, 3, 6, 7});
+    z = __builtin_shuffle(t2, t3, LaneMask{0, 1, 4, 5});
+    if (w != nullptr) *w = __builtin_shuffle(t2, t3, LaneMask{2, 3, 6, 7});
+}
+
+// Lanes of x, y and z back into four rows of additions (x, y, z, -0.0).
+inline void untranspose(Lanes x, Lanes y, Lanes z, Lanes rows[4]) {
+    const Lanes fill{-0.0f, -0.0f, -0.0f, -0.0f};
+    const Lanes t0 = __builtin_shuffle(x, y, LaneMask{0, 4, 1, 5});     // x0 y0 x1 y1
+    const Lanes t1 = __builtin_shuffle(x, y, LaneMask{2, 6, 3, 7});     // x2 y2 x3 y3
+    const Lanes t2 = __builtin_shuffle(z, fill, LaneMask{0, 4, 1, 5});  // z0 - z1 -
+    const Lanes t3 = __builtin_shuffle(z, fill, LaneMask{2, 6, 3, 7});  // z2 - z3 -
+    rows[0] = __builtin_shuffle(t0, t2, LaneMask{0, 1, 4, 5});
+    rows[1] = __builtin_shuffle(t0, t2, LaneMask{2, 3, 6, 7});
+    rows[2] = __builtin_shuffle(t1, t3, LaneMask{0, 1, 4, 5});
+    rows[3] = __builtin_shuffle(t1, t3, LaneMask{2, 3, 6, 7});
+}
+
+// Walks a singly linked list whose members mostly lie one after another at a steady stride.
+// The next member's address is guessed from the last stride and checked against the link: a
+// right guess lets the processor start on the next member before the link has been loaded.
+// The walk visits exactly the members that following the links visits.
+class StrideGuess {
+public:
+    template <class T>
+    T* next(T* current, T* link) {
+        auto guess = reinterpret_cast<std::uintptr_t>(current) + stride_;
+        asm("" : "+r"(guess));  // the guess must not be derived from the link
+        if (__builtin_expect(guess == reinterpret_cast<std::uintptr_t>(link), 1)) {
+            asm("" : "+r"(guess));
+            return reinterpret_cast<T*>(guess);
+        }
+        stride_ = reinterpret_cast<std::uintptr_t>(link) - reinterpret_cast<std::uintptr_t>(current);
+        return link;
+    }
+
+private:
+    std::uintptr_t stride_ = 0;
+};
