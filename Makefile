@@ -11,7 +11,10 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Builds only the window program, then opens it (without a display it says how to get one).
+run:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target tremblo
 	$(BUILD)/app/tremblo
 
 # Everything: the release build's tests (unit, runner, soak, pinned hashes, window end to end),
