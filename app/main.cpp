@@ -1,7 +1,12 @@
 // The window program: builds the first scene, opens the window, registers the callbacks,
 // prints the banner and the key help, and hands control to GLUT for good.
+#if __has_include(<GL/freeglut.h>)
+#include <GL/freeglut.h>
+#else
 #include <GL/glut.h>
+#endif
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,26 +18,42 @@
 
 namespace {
 
+const char* const kWithoutDesktop =
+    "start it on a desktop, or in a virtual X server with `xvfb-run -a make run`; to simulate without a "
+    "window, use the headless runner tremblo-sim";
+
 // Without an X display GLUT can only fail; say so in one line, and where to go instead.
 bool haveDisplay() {
     const char* display = std::getenv("DISPLAY");
     return display != nullptr && display[0] != '\0';
 }
 
+#ifdef FREEGLUT
+// GLUT's fatal errors (a display that cannot be opened, no OpenGL context) as one line with
+// the same advice. GLUT cannot go on after one, so neither does the program.
+[[noreturn]] void onToolkitError(const char* format, va_list args) {
+    std::fprintf(stderr, "tremblo: ");
+    std::vfprintf(stderr, format, args);
+    std::fprintf(stderr, ": %s\n", kWithoutDesktop);
+    std::exit(1);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!haveDisplay()) {
-        std::fprintf(stderr,
-                     "tremblo: no display (DISPLAY is not set): start it on a desktop, or in a virtual X server "
-                     "with `xvfb-run -a make run`; to simulate without a window, use the headless runner "
-                     "tremblo-sim\n");
+        std::fprintf(stderr, "tremblo: no display (DISPLAY is not set): %s\n", kWithoutDesktop);
         return 1;
     }
 
     // The first scene exists before the toolkit and the window do.
     onKey('1', 0, 0);
 
+#ifdef FREEGLUT
+    // Added to the start-up order: GLUT's own error messages, before it can fail.
+    glutInitErrorFunc(onToolkitError);
+#endif
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     glutInitWindowSize(800, 600);
