@@ -97,13 +97,17 @@ TEST_F(SceneWatchTest, ReportsACycleInTheChainAndACutChain) {
 TEST_F(SceneWatchTest, ReportsAMovedAnchorOrPinnedCorner) {
     restart('p');
     step(10);
-    springList->next->spring->a->position.z += 0.25f;  // springs are listed cubes first, anchors last
-    Spring* suspension = lastSpringCell()->spring;
-    suspension->a->position.z += 0.25f;
+    ASSERT_EQ(watch.check(), "");
+    // The suspension springs are listed last, each from its anchor (end a) to a corner.
+    lastSpringCell()->spring->a->position.z += 0.25f;
     EXPECT_NE(watch.check(), "");
 
     restart('q');
     step(10);
+    ASSERT_EQ(watch.check(), "");
+    leadCube->corners[7]->velocity.y = 0.5f;
+    EXPECT_NE(watch.check(), "");
+    leadCube->corners[7]->velocity.y = 0.0f;
     leadCube->corners[7]->position.y = -1.5f;
     EXPECT_NE(watch.check(), "");
 }

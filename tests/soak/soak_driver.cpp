@@ -95,6 +95,7 @@ bool SoakDriver::steps(std::uint64_t n, bool requireFinite) {
     for (std::uint64_t i = 0; i < n; ++i) {
         // The steady clock is only read for the closing figures; nothing depends on it.
         const bool wasBlownUp = blownUp_;
+        const std::int32_t pushBefore = pushStepsLeft;
         const auto start = Clock::now();
         onIdle();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -104,6 +105,10 @@ bool SoakDriver::steps(std::uint64_t n, bool requireFinite) {
         tally_.flagCombinations |= 1u << flagCombination();
         watch_.stepped();
         if (stepsSinceFrame != 0) return fail("a headless step touched the frame counter");
+        // Every step spends one step of a running push, finite scene or not.
+        if (pushStepsLeft != (pushBefore > 0 ? pushBefore - 1 : pushBefore)) {
+            return fail("the push ran down from " + std::to_string(pushBefore) + " to " + std::to_string(pushStepsLeft));
+        }
         std::string broken = watch_.check();
         if (!broken.empty()) return fail(broken);
 
