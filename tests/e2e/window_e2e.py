@@ -18,7 +18,7 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
 from picture import FAR_WALL, FLOOR, NEAR_WALL, POINT, SPRING, body_box, cube_corners, expected_cube_box  # noqa: E402
-from xsession import Demo, Timeout, XServer, wait_for  # noqa: E402
+from xsession import Demo, XServer, wait_for  # noqa: E402
 
 CONSOLE = (b"tremblo 0.1\n"
            b"*********************\n\n"
@@ -64,7 +64,8 @@ def stays_the_same(demo, reference, seconds=STILL_TIME):
 
 
 def settled(demo):
-    """A screenshot taken once three in a row, spread over at least a second, barely differ."""
+    """The last of three or more screenshots over a second or more, each barely different from the
+    one before; None while the picture still moves."""
     shots = [demo.screenshot()]
     start = time.monotonic()
     while len(shots) < 3 or time.monotonic() - start < 1.0:
@@ -211,13 +212,12 @@ def main():
     screenshot = os.path.abspath(args.screenshot) if args.screenshot else None
 
     started = time.monotonic()
-    test_without_display(program)
-    print("ok: without a display, or with one that nobody answers, one line of advice and a non-zero exit")
-
-    server = XServer()
-    workdir = tempfile.mkdtemp(prefix="tremblo-e2e-")
-    demo = None
+    server = workdir = demo = None
     try:
+        test_without_display(program)
+        print("ok: without a display, or with one that nobody answers, one line of advice and a non-zero exit")
+        server = XServer()
+        workdir = tempfile.mkdtemp(prefix="tremblo-e2e-")
         demo = Demo(program, server, workdir)
         test_console(demo)
         print("ok: the console shows exactly the banner and the help")
@@ -236,16 +236,18 @@ def main():
         check(demo.running(), "the program still runs after every key")
         check(demo.stdout() == CONSOLE, "nothing but the eleven texts on stdout, got:\n%s" % demo.stdout().decode())
         print("ok: nothing more on the console")
-    except (Failure, Timeout) as e:
-        print("FAILED:", e)
+    except Exception as e:  # a failed check, a timeout, the program gone: all end the test
+        print("FAILED: %s: %s" % (type(e).__name__, e))
         if demo is not None:
             print("the program's stderr:", demo.stderr() or "(empty)")
         return 1
     finally:
         if demo is not None:
             demo.stop()
-        server.stop()
-        shutil.rmtree(workdir, ignore_errors=True)
+        if server is not None:
+            server.stop()
+        if workdir is not None:
+            shutil.rmtree(workdir, ignore_errors=True)
     print("window end-to-end: all checks passed in %.0f s" % (time.monotonic() - started))
     return 0
 
