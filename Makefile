@@ -46,4 +46,4 @@ bench:
 	@echo "benchmarks: added by its issue"
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz
