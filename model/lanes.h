@@ -16,6 +16,15 @@
 
 #include "model/vec3.h"
 
+// A pass marked with this is compiled twice, for processors with AVX2 and for all others, and
+// the first call picks the one that fits. Both give the same bits: AVX2 only widens registers
+// and adds three-operand forms of the same operations (no fused multiply-add).
+#if defined(__x86_64__) && !defined(TREMBLO_NO_CLONES)
+#define WIDER_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDER_WHERE_AVAILABLE
+#endif
+
 using Lanes = float __attribute__((vector_size(16)));
 using LaneMask = std::int32_t __attribute__((vector_size(16)));
 using FloatPair = float __attribute__((vector_size(8)));
@@ -54,11 +63,15 @@ inline Lanes narrow(DoublePair low, DoublePair high) {
     return Lanes{l[0], l[1], h[0], h[1]};
 }
 
-// float(double(v) / divisor) in every lane.
-inline Lanes divideInDouble(Lanes v, double divisor) {
-    const DoublePair d{divisor, divisor};
-    return narrow(widenLow(v) / d, widenHigh(v) / d);
+// float(double(v) / divisor) in every lane. Four doubles take one AVX register, or two SSE ones.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+using DoubleQuad = double __attribute__((vector_size(32)));
+__attribute__((always_inline)) inline Lanes divideInDouble(Lanes v, double divisor) {
+    const DoubleQuad d{divisor, divisor, divisor, divisor};
+    return __builtin_convertvector(__builtin_convertvector(v, DoubleQuad) / d, Lanes);
 }
+#pragma GCC diagnostic pop
 
 // float(factor * double(v)) in every lane.
 inline Lanes scaleInDouble(Lanes v, double factor) {
@@ -91,6 +104,15 @@ inline Lanes loadVec3After(const Vec3& v) {
     Lanes four;
     std::memcpy(&four, reinterpret_cast<const char*>(&v) - sizeof(float), sizeof four);
     return __builtin_shuffle(four, Lanes{}, LaneMask{1, 2, 3, 4});
+}
+
+// The float before a Vec3 in its object, then x, y, z: one load for a vector whose three
+// components are wanted in lanes 1 to 3 (transposeShifted picks them). The first lane only
+// ever goes through the same subtractions as its neighbours, and its results are dropped.
+inline Lanes loadShifted(const Vec3& v) {
+    Lanes four;
+    std::memcpy(&four, reinterpret_cast<const char*>(&v) - sizeof(float), sizeof four);
+    return four;
 }
 
 // A row of additions: x, y, z and -0.0 in the fourth lane. Added to a Vec3 that is followed by
@@ -146,6 +168,17 @@ inline void transpose(Lanes r0, Lanes r1, Lanes r2, Lanes r3, Lanes& x, Lanes& y
     y = __builtin_shuffle(t0, t1, LaneMask{2, 3, 6, 7});
     z = __builtin_shuffle(t2, t3, LaneMask{0, 1, 4, 5});
     if (w != nullptr) *w = __builtin_shuffle(t2, t3, LaneMask{2, 3, 6, 7});
+}
+
+// Rows of four vectors loaded by loadShifted (-, x, y, z) into lanes of x, of y and of z.
+inline void transposeShifted(Lanes r0, Lanes r1, Lanes r2, Lanes r3, Lanes& x, Lanes& y, Lanes& z) {
+    const Lanes t0 = __builtin_shuffle(r0, r1, LaneMask{1, 5, 2, 6});  // x0 x1 y0 y1
+    const Lanes t1 = __builtin_shuffle(r2, r3, LaneMask{1, 5, 2, 6});  // x2 x3 y2 y3
+    const Lanes t2 = __builtin_shuffle(r0, r1, LaneMask{3, 7, 3, 7});  // z0 z1 z0 z1
+    const Lanes t3 = __builtin_shuffle(r2, r3, LaneMask{3, 7, 3, 7});  // z2 z3 z2 z3
+    x = __builtin_shuffle(t0, t1, LaneMask{0, 1, 4, 5});
+    y = __builtin_shuffle(t0, t1, LaneMask{2, 3, 6, 7});
+    z = __builtin_shuffle(t2, t3, LaneMask{0, 1, 4, 5});
 }
 
 // Lanes of x, y and z back into four rows of additions (x, y, z, -0.0).

@@ -50,6 +50,15 @@ SceneStorage::SceneStorage()
       cubes_(sizeof(Cube), alignof(Cube)),
       bytes_(4096) {}
 
+void SceneStorage::AlignedDelete::operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(kCacheLine)); }
+
+void SceneStorage::growSpringRecords() {
+    // The records are scratch between passes of one step: nothing needs copying.
+    const std::size_t capacity = std::max<std::size_t>(kFirstChunkSlots, 2 * springRecordCapacity_);
+    springRecords_.reset(static_cast<std::byte*>(::operator new[](capacity * kSpringRecordBytes, std::align_val_t(kCacheLine))));
+    springRecordCapacity_ = capacity;
+}
+
 SceneStorage& sceneStorage() { return *currentStorage(); }
 
 void replaceSceneStorage() { currentStorage() = std::make_unique<SceneStorage>(); }

@@ -61,7 +61,11 @@ public:
     template <class T>
     void* allocate() {
         static_assert(std::is_trivially_destructible_v<T>, "scene objects are released without destructors");
-        return poolFor<T>().allocate();
+        void* slot = poolFor<T>().allocate();
+        if constexpr (std::is_same_v<T, Spring>) {
+            if (springs_.count() > springRecordCapacity_) growSpringRecords();
+        }
+        return slot;
     }
     // A cell of a point's own spring list: these come from a pool of their own, so that the
     // cells of the scene's list lie together.
@@ -70,6 +74,13 @@ public:
     void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
 
     EndHints hints;
+
+    // Room for a record of kSpringRecordBytes per spring made in this storage, on cache lines,
+    // where the step keeps what it measured of each spring between its passes. It grows as
+    // springs are made, so that the step itself allocates nothing.
+    static constexpr std::size_t kSpringRecordBytes = 48;
+    void* springRecords() const { return springRecords_.get(); }
+    std::size_t springRecordCapacity() const { return springRecordCapacity_; }
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }
@@ -90,6 +101,13 @@ private:
         }
     }
 
+    void growSpringRecords();
+
+    struct AlignedDelete {
+        void operator()(std::byte* p) const;
+    };
+    std::unique_ptr<std::byte[], AlignedDelete> springRecords_;
+    std::size_t springRecordCapacity_ = 0;
     SlotPool points_;
     SlotPool cells_;
     SlotPool pointListCells_;

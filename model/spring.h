@@ -45,3 +45,12 @@ void applySpringForces();
 // Damping along every listed spring, opposing the change of its length: coefficient is
 // force per unit of length change per second.
 void applySpringDamping(float coefficient);
+
+// The step's way to the same results with a single walk over springList. measureSprings
+// clears as applySpringForces does and measures every listed spring's elastic force (yielding
+// and tearing as applySpringForces does) and damping force, adding nothing yet;
+// addElasticForces then completes applySpringForces, and addDampingForces is
+// applySpringDamping(dampingCoefficient) for as long as no point has moved since.
+void measureSprings(float dampingCoefficient);
+void addElasticForces();
+void addDampingForces();

@@ -36,8 +36,10 @@ void onIdle() {
 void stepWorld() {
     simTime = simTime + timeStep;
 
-    // Springs (clears the forces first)
-    applySpringForces();
+    // Springs: clear the forces, then the elastic force of every spring; the walk over the
+    // springs also measures their damping, which no force pass changes, for later
+    measureSprings(3.0f);
+    addElasticForces();
 
     // Gravity: the same force on every moving point, from the mass of the lead cube's corner 0
     // (a scene built without a lead cube has no gravity mass)
@@ -52,8 +54,8 @@ void stepWorld() {
         addForceToAll(pushForce);
     }
 
-    // Damping along the springs
-    applySpringDamping(3.0f);
+    // Damping along the springs, as measured above
+    addDampingForces();
 
     // Volume elements
     applyVolumeForces(volumeElements);
