@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Compares the core of the working tree with the core of an earlier commit, step by step:
+#  - the headless runner's full traces (--every 1) and state hashes on every example script,
+#    built once with each core (the runner's own code from the working tree);
+#  - the per-step hashes of bench/trace_steps.cpp (every scene under many flags and pushes),
+#    with the working tree's core built optimised, at -O0, and without the AVX2 clones.
+# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+base=$1
+work=${2:-$root/build-perf/compare}
+rm -rf "$work"
+mkdir -p "$work/base" "$work/new"
+(cd "$root" && git archive HEAD | tar -x -C "$work/base" && git archive HEAD | tar -x -C "$work/new")
+rm -rf "$work/base/model" "$work/base/sim" "$work/base/interaction"
+(cd "$root" && git archive "$base" model sim interaction | tar -x -C "$work/base")
+for tree in base new; do
+  for dir in tools examples bench; do rm -rf "${work:?}/$tree/$dir"; cp -r "$root/$dir" "$work/$tree/"; done
+done
+for dir in model sim interaction; do rm -rf "${work:?}/new/$dir"; cp -r "$root/$dir" "$work/new/"; done
+
+failed=0
+for tree in base new; do
+  cmake -S "$work/$tree" -B "$work/$tree/build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF -DTREMBLO_TESTS=OFF >/dev/null
+  cmake --build "$work/$tree/build" -j 2 --target tremblo-sim >/dev/null
+done
+for script in "$root"/examples/*.sim; do
+  name=$(basename "$script" .sim)
+  for tree in base new; do
+    "$work/$tree/build/tools/tremblo-sim" "$script" --trace "$work/$tree/$name.csv" --every 1 --hash >"$work/$tree/$name.hash" 2>/dev/null
+  done
+  if cmp -s "$work/base/$name.csv" "$work/new/$name.csv" && cmp -s "$work/base/$name.hash" "$work/new/$name.hash"; then
+    echo "same: $name ($(wc -l <"$work/new/$name.csv") trace rows, hash $(cat "$work/new/$name.hash"))"
+  else
+    echo "DIFFERENT: $name"
+    failed=1
+  fi
+done
+
+"$root/bench/trace_build.sh" "$work/base" "$work/trace-base"
+"$work/trace-base" >"$work/trace-base.txt"
+for variant in "optimised:" "O0:-O0" "no-clones:-DTREMBLO_NO_CLONES"; do
+  label=${variant%%:*}
+  flags=${variant#*:}
+  # shellcheck disable=SC2086
+  "$root/bench/trace_build.sh" "$work/new" "$work/trace-$label" $flags
+  "$work/trace-$label" >"$work/trace-$label.txt"
+  if cmp -s "$work/trace-base.txt" "$work/trace-$label.txt"; then
+    echo "same: per-step hashes, $(grep -c '^# end' "$work/trace-base.txt") scenarios of $(grep -vc '^#' "$work/trace-base.txt") steps in all ($label)"
+  else
+    echo "DIFFERENT: per-step hashes ($label)"
+    failed=1
+  fi
+done
+exit $failed

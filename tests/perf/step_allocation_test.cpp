@@ -1,0 +1,93 @@
+// The step allocates nothing: every allocation of the process is counted while steps run.
+// This executable replaces the global operator new, so it holds no other tests.
+
+#include <cstdlib>
+#include <new>
+
+#include "interaction/keyboard.h"
+#include "interaction/mouse.h"
+#include "interaction/scenes.h"
+#include "model/cube.h"
+#include "model/spring.h"
+#include "sim/time_step.h"
+#include "sim/world.h"
+#include "tests/test_support.h"
+
+namespace {
+bool counting = false;
+long allocations = 0;
+
+void* allocate(std::size_t size, std::size_t align) {
+    if (counting) ++allocations;
+    if (size == 0) size = 1;
+    void* p = align > alignof(std::max_align_t) ? std::aligned_alloc(align, (size + align - 1) / align * align)
+                                                 : std::malloc(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
+void* operator new[](std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
+void* operator new(std::size_t size, std::align_val_t align) { return allocate(size, static_cast<std::size_t>(align)); }
+void* operator new[](std::size_t size, std::align_val_t align) { return allocate(size, static_cast<std::size_t>(align)); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+
+namespace {
+
+class StepAllocationTest : public WorldTest {
+protected:
+    // Allocations made by `steps` idle steps with drags in between (the drags are counted too).
+    static long allocationsOfSteps(int steps) {
+        allocations = 0;
+        counting = true;
+        for (int i = 0; i < steps; ++i) {
+            if (i == 50) onMouse(kLeftButton, kButtonDown, 400, 300);
+            if (i == 80) onMouse(kLeftButton, kButtonUp, 470, 200);
+            if (i == 400) onMouse(kRightButton, kButtonDown, 100, 100);
+            if (i == 401) onMouse(kRightButton, kButtonUp, 400, 20);
+            onIdle();
+        }
+        counting = false;
+        return allocations;
+    }
+};
+
+TEST_F(StepAllocationTest, TheCounterSeesAllocations) {
+    counting = true;
+    allocations = 0;
+    onKey('1', 0, 0);  // building a scene allocates
+    counting = false;
+    EXPECT_GT(allocations, 0);
+}
+
+TEST_F(StepAllocationTest, NoSceneAllocatesWhileStepping) {
+    for (const char* flags : {"", "u", "z", "uz", "g", "v"}) {
+        for (unsigned char key : {'1', '2', '3', '4', '5', '6', '7', 's', 'q', 'p'}) {
+            resetWorld();
+            for (const char* f = flags; *f != '\0'; ++f) onKey(static_cast<unsigned char>(*f), 0, 0);
+            onKey(key, 0, 0);
+            EXPECT_EQ(allocationsOfSteps(1000), 0) << "scene " << key << " flags '" << flags << "'";
+        }
+    }
+}
+
+TEST_F(StepAllocationTest, ManyCubesAndAnOverlongListAllocateNothingEither) {
+    buildRowScene(1);
+    for (int i = 0; i < 300; ++i) tailCube = attachCube(i == 0 ? *leadCube : *tailCube);
+    EXPECT_EQ(allocationsOfSteps(50), 0);
+
+    // More list entries than the scene has room to record: measured one at a time.
+    onKey('2', 0, 0);
+    for (int i = 0; i < 300; ++i) springList->append(springList->spring);
+    EXPECT_EQ(allocationsOfSteps(50), 0);
+}
+
+}  // namespace
