@@ -16,11 +16,15 @@
 
 #include "model/vec3.h"
 
-// A pass marked with this is compiled twice, for processors with AVX2 and for all others, and
-// the first call picks the one that fits. Both give the same bits: AVX2 only widens registers
-// and adds three-operand forms of the same operations (no fused multiply-add).
+// A pass marked with this is compiled three times, for processors with AVX-512, with AVX2 and
+// for all others, and the first call picks the one that fits. All give the same bits: the wider
+// sets only widen registers and add three-operand forms of the same operations (no fused
+// multiply-add).
+#ifndef TREMBLO_CLONE_TARGETS
+#define TREMBLO_CLONE_TARGETS "avx512f", "avx2", "default"
+#endif
 #if defined(__x86_64__) && !defined(TREMBLO_NO_CLONES)
-#define WIDER_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
+#define WIDER_WHERE_AVAILABLE __attribute__((target_clones(TREMBLO_CLONE_TARGETS)))
 #else
 #define WIDER_WHERE_AVAILABLE
 #endif
@@ -193,6 +197,76 @@ inline void untranspose(Lanes x, Lanes y, Lanes z, Lanes rows[4]) {
     rows[2] = __builtin_shuffle(t1, t3, LaneMask{0, 1, 4, 5});
     rows[3] = __builtin_shuffle(t1, t3, LaneMask{2, 3, 6, 7});
 }
+
+// Eight float lanes: one AVX register, or two SSE ones. The halves are four-lane Lanes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Lanes8 = float __attribute__((vector_size(32)));
+using LaneMask8 = std::int32_t __attribute__((vector_size(32)));
+
+__attribute__((always_inline)) inline Lanes8 join(Lanes low, Lanes high) {
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+__attribute__((always_inline)) inline LaneMask8 join(LaneMask low, LaneMask high) {
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+__attribute__((always_inline)) inline Lanes lowHalf(const Lanes8& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+__attribute__((always_inline)) inline Lanes highHalf(const Lanes8& v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+__attribute__((always_inline)) inline LaneMask lowHalf(const LaneMask8& m) { return __builtin_shufflevector(m, m, 0, 1, 2, 3); }
+__attribute__((always_inline)) inline LaneMask highHalf(const LaneMask8& m) { return __builtin_shufflevector(m, m, 4, 5, 6, 7); }
+
+__attribute__((always_inline)) inline Lanes8 sqrtLanes(const Lanes8& v) {
+    return join(sqrtLanes(lowHalf(v)), sqrtLanes(highHalf(v)));
+}
+__attribute__((always_inline)) inline bool anyLane(const LaneMask8& m) { return anyLane(lowHalf(m) | highHalf(m)); }
+__attribute__((always_inline)) inline Lanes8 select(const LaneMask8& take, const Lanes8& yes, const Lanes8& no) { return take ? yes : no; }
+__attribute__((always_inline)) inline Lanes8 broadcast8(float v) { return Lanes8{v, v, v, v, v, v, v, v}; }
+
+// float(double(v) / divisor) in every lane: one AVX-512 register of doubles, or two AVX ones.
+using DoubleLanes8 = double __attribute__((vector_size(64)));
+__attribute__((always_inline)) inline Lanes8 divideInDouble(const Lanes8& v, double divisor) {
+    const DoubleLanes8 d{divisor, divisor, divisor, divisor, divisor, divisor, divisor, divisor};
+    return __builtin_convertvector(__builtin_convertvector(v, DoubleLanes8) / d, Lanes8);
+}
+
+// Eight rows into lanes of x, y and z, rows 0-3 in the low half and 4-7 in the high half;
+// `shifted` rows were loaded by loadShifted (-, x, y, z), the others are (x, y, z, -).
+template <bool shifted>
+__attribute__((always_inline)) inline void transpose8(const Lanes r[8], Lanes8& x, Lanes8& y, Lanes8& z) {
+    const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
+    constexpr int a = shifted ? 1 : 0;  // the lane of x in a row
+    const LaneMask8 xy{a, a + 8, a + 1, a + 9, a + 4, a + 12, a + 5, a + 13};
+    const LaneMask8 zz{a + 2, a + 10, a + 2, a + 10, a + 6, a + 14, a + 6, a + 14};
+    const Lanes8 t0 = __builtin_shuffle(R0, R1, xy);  // x0 x1 y0 y1 | x4 x5 y4 y5
+    const Lanes8 t1 = __builtin_shuffle(R2, R3, xy);  // x2 x3 y2 y3 | x6 x7 y6 y7
+    const Lanes8 t2 = __builtin_shuffle(R0, R1, zz);  // z0 z1 - - | z4 z5 - -
+    const Lanes8 t3 = __builtin_shuffle(R2, R3, zz);  // z2 z3 - - | z6 z7 - -
+    const LaneMask8 low{0, 1, 8, 9, 4, 5, 12, 13};
+    const LaneMask8 high{2, 3, 10, 11, 6, 7, 14, 15};
+    x = __builtin_shuffle(t0, t1, low);
+    y = __builtin_shuffle(t0, t1, high);
+    z = __builtin_shuffle(t2, t3, low);
+}
+
+// Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0).
+__attribute__((always_inline)) inline void untranspose8(const Lanes8& x, const Lanes8& y, const Lanes8& z, Lanes rows[8]) {
+    const Lanes8 fill = broadcast8(-0.0f);
+    const LaneMask8 first{0, 8, 1, 9, 4, 12, 5, 13};
+    const LaneMask8 second{2, 10, 3, 11, 6, 14, 7, 15};
+    const Lanes8 t0 = __builtin_shuffle(x, y, first);     // x0 y0 x1 y1 | x4 y4 x5 y5
+    const Lanes8 t1 = __builtin_shuffle(x, y, second);    // x2 y2 x3 y3 | x6 y6 x7 y7
+    const Lanes8 t2 = __builtin_shuffle(z, fill, first);  // z0 - z1 - | z4 - z5 -
+    const Lanes8 t3 = __builtin_shuffle(z, fill, second); // z2 - z3 - | z6 - z7 -
+    const LaneMask8 low{0, 1, 8, 9, 4, 5, 12, 13};
+    const LaneMask8 high{2, 3, 10, 11, 6, 7, 14, 15};
+    const Lanes8 R0 = __builtin_shuffle(t0, t2, low), R1 = __builtin_shuffle(t0, t2, high);
+    const Lanes8 R2 = __builtin_shuffle(t1, t3, low), R3 = __builtin_shuffle(t1, t3, high);
+    rows[0] = lowHalf(R0), rows[4] = highHalf(R0);
+    rows[1] = lowHalf(R1), rows[5] = highHalf(R1);
+    rows[2] = lowHalf(R2), rows[6] = highHalf(R2);
+    rows[3] = lowHalf(R3), rows[7] = highHalf(R3);
+}
+#pragma GCC diagnostic pop
 
 // Walks a singly linked list whose members mostly lie one after another at a steady stride.
 // The next member's address is guessed from the last stride and checked against the link: a

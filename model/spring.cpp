@@ -1,5 +1,9 @@
 #include "model/spring.h"
 
+// The step's passes hand eight-lane vectors only between inlined functions, so the note that
+// their calling convention differs with and without AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include <cmath>
 #include <algorithm>
 #include <cstring>
@@ -132,14 +136,16 @@ struct Measurement {
 Measurement measurement;
 
 // Springs are measured sixteen at a time, in three phases: load each spring's rows, compute
-// four quads of forces, write the records. Keeping each phase's independent work together lets
-// the processor overlap the long chains of square roots and divisions of different quads.
+// the forces of eight springs at a time side by side in lanes, write the records. Keeping each
+// phase's independent work together lets the processor overlap the long chains of square
+// roots and divisions.
 constexpr int kBlock = 16;
+constexpr int kLanes = 8;
 
 struct SpringBlock {
     Spring* springs[kBlock];
-    int count = 0;  // springs taken; the last one is repeated up to a multiple of four
-    int quads = 0;
+    int count = 0;  // springs taken; the last one is repeated up to a multiple of eight
+    int groups = 0;
 };
 
 void takeBlock(SpringListNode*& cell, StrideGuess& walk, SpringBlock& block) {
@@ -148,42 +154,48 @@ void takeBlock(SpringListNode*& cell, StrideGuess& walk, SpringBlock& block) {
         block.springs[block.count++] = cell->spring;
         cell = walk.next(cell, cell->next);
     }
-    block.quads = (block.count + 3) / 4;
-    for (int k = block.count; k < 4 * block.quads; ++k) block.springs[k] = block.springs[block.count - 1];
+    block.groups = (block.count + kLanes - 1) / kLanes;
+    for (int k = block.count; k < kLanes * block.groups; ++k) block.springs[k] = block.springs[block.count - 1];
 }
 
-// The quad's forces and whether any of its springs tears, yields or has no length.
-struct QuadForces {
-    Lanes dx, dy, dz, L, magnitude;
-    Lanes elastic[4];
-    Lanes damping[4];
+// The forces of eight springs and whether any of them tears, yields or has no length.
+struct GroupForces {
+    Lanes8 dx, dy, dz, L, magnitude;
+    Lanes elastic[kLanes];
+    Lanes damping[kLanes];
     bool special;
 };
 
 template <bool kBreakable, bool kPlastic>
-void computeQuad(const Lanes d[4], const Lanes w[4], const Lanes fields[4], Lanes minusCoefficient, QuadForces& q) {
+__attribute__((always_inline)) inline void computeGroup(const Lanes d[kLanes], const Lanes w[kLanes],
+                                                        const Lanes fields[kLanes], float coefficient, GroupForces& q) {
     // d = a.position - b.position, L = |d|; zero lengths divide by one instead (unused lanes).
-    transposeShifted(d[0], d[1], d[2], d[3], q.dx, q.dy, q.dz);
+    transpose8<true>(d, q.dx, q.dy, q.dz);
     q.L = sqrtLanes(q.dx * q.dx + q.dy * q.dy + q.dz * q.dz);
-    const Lanes divisor = select(q.L == 0.0f, Lanes{1.0f, 1.0f, 1.0f, 1.0f}, q.L);
+    const Lanes8 divisor = select(q.L == 0.0f, broadcast8(1.0f), q.L);
 
     // Elastic force on b: (L - restLength) * stiffness along d / L.
-    Lanes tearForce, stiffness, restLength;
-    transpose(fields[0], fields[1], fields[2], fields[3], tearForce, stiffness, restLength);
-    const Lanes f = (q.L - restLength) * stiffness;
-    const Lanes Fx = f * q.dx / divisor;
-    const Lanes Fy = f * q.dy / divisor;
-    const Lanes Fz = f * q.dz / divisor;
-    untranspose(Fx, Fy, Fz, q.elastic);
+    Lanes8 tearForce, stiffness, restLength;
+    transpose8<false>(fields, tearForce, stiffness, restLength);
+    const Lanes8 f = (q.L - restLength) * stiffness;
+    const Lanes8 Fx = f * q.dx / divisor;
+    const Lanes8 Fy = f * q.dy / divisor;
+    const Lanes8 Fz = f * q.dz / divisor;
+    untranspose8(Fx, Fy, Fz, q.elastic);
 
     // Damping force on a: -c (w . d) / L along d / L.
-    Lanes wx, wy, wz;
-    transposeShifted(w[0], w[1], w[2], w[3], wx, wy, wz);
-    const Lanes rate = minusCoefficient * (wx * q.dx + wy * q.dy + wz * q.dz) / divisor;
-    untranspose(rate * q.dx / divisor, rate * q.dy / divisor, rate * q.dz / divisor, q.damping);
+    Lanes8 wx, wy, wz;
+    transpose8<true>(w, wx, wy, wz);
+    const Lanes8 rate = broadcast8(-coefficient) * (wx * q.dx + wy * q.dy + wz * q.dz) / divisor;
+    untranspose8(rate * q.dx / divisor, rate * q.dy / divisor, rate * q.dz / divisor, q.damping);
 
-    LaneMask special = q.L == 0.0f;
-    if (kPlastic) special |= lessInDouble(q.L, 0.5, restLength) | (q.L > scaleInDouble(restLength, 1.5));
+    LaneMask8 special = q.L == 0.0f;
+    if (kPlastic) {
+        special |= join(lessInDouble(lowHalf(q.L), 0.5, lowHalf(restLength)) |
+                            (lowHalf(q.L) > scaleInDouble(lowHalf(restLength), 1.5)),
+                        lessInDouble(highHalf(q.L), 0.5, highHalf(restLength)) |
+                            (highHalf(q.L) > scaleInDouble(highHalf(restLength), 1.5)));
+    }
     if (kBreakable) {
         q.magnitude = sqrtLanes(Fx * Fx + Fy * Fy + Fz * Fz);
         special |= q.magnitude > tearForce;
@@ -195,10 +207,11 @@ void computeQuad(const Lanes d[4], const Lanes w[4], const Lanes fields[4], Lane
 // length from out on; returns the end. Also clears the forces of their ends (nothing is added
 // to any force during the measuring walk).
 template <bool kBreakable, bool kPlastic>
-SpringRecord* measureBlock(const SpringBlock& block, Lanes minusCoefficient, SpringRecord* out) {
+__attribute__((always_inline)) inline SpringRecord* measureBlock(const SpringBlock& block, float coefficient,
+                                                                 SpringRecord* out) {
     Spring* const* s = block.springs;
     Lanes d[kBlock], w[kBlock], fields[kBlock];
-    for (int k = 0; k < 4 * block.quads; ++k) {
+    for (int k = 0; k < kLanes * block.groups; ++k) {
         MassPoint* a = s[k]->a;
         MassPoint* b = s[k]->b;
         d[k] = loadShifted(a->position) - loadShifted(b->position);
@@ -207,47 +220,48 @@ SpringRecord* measureBlock(const SpringBlock& block, Lanes minusCoefficient, Spr
         a->force = Vec3{};
         b->force = Vec3{};
     }
-    QuadForces quads[kBlock / 4];
-    for (int q = 0; q < block.quads; ++q) {
-        computeQuad<kBreakable, kPlastic>(&d[4 * q], &w[4 * q], &fields[4 * q], minusCoefficient, quads[q]);
+    GroupForces groups[kBlock / kLanes];
+    for (int g = 0; g < block.groups; ++g) {
+        computeGroup<kBreakable, kPlastic>(&d[kLanes * g], &w[kLanes * g], &fields[kLanes * g], coefficient, groups[g]);
     }
 
     // A yield changes the rest length of the yielding spring and of the edges of its elements,
     // any of which may come later in the block: from then on the block's springs are measured
     // one at a time, with their rest lengths as they now stand.
     bool restChanged = false;
-    for (int q = 0; q < block.quads; ++q) {
-        QuadForces& quad = quads[q];
-        const int inQuad = std::min(4, block.count - 4 * q);
-        if (inQuad == 4 && !quad.special && !restChanged) {
-            for (int k = 0; k < 4; ++k) *out++ = SpringRecord{s[4 * q + k]->a, s[4 * q + k]->b, quad.elastic[k], quad.damping[k]};
+    for (int g = 0; g < block.groups; ++g) {
+        GroupForces& group = groups[g];
+        Spring* const* gs = &s[kLanes * g];
+        const int inGroup = std::min(kLanes, block.count - kLanes * g);
+        if (inGroup == kLanes && !group.special && !restChanged) {
+            for (int k = 0; k < kLanes; ++k) *out++ = SpringRecord{gs[k]->a, gs[k]->b, group.elastic[k], group.damping[k]};
             continue;
         }
-        for (int k = 0; k < inQuad; ++k) {
-            Spring& spring = *s[4 * q + k];
-            const float L = quad.L[k];
+        for (int k = 0; k < inGroup; ++k) {
+            Spring& spring = *gs[k];
+            const float L = group.L[k];
             if (kPlastic && yieldIfOverstrained(spring, L)) restChanged = true;
             if (L == 0.0f) {  // no direction: no force, no tearing, no damping
                 ++measurement.liveUnrecorded;
                 continue;
             }
             if (restChanged) {
-                const Vec3 F = elasticForce(spring, Vec3{quad.dx[k], quad.dy[k], quad.dz[k]}, L);
-                quad.elastic[k] = additionRow(F);
-                if (kBreakable) quad.magnitude[k] = length(F);
+                const Vec3 F = elasticForce(spring, Vec3{group.dx[k], group.dy[k], group.dz[k]}, L);
+                group.elastic[k] = additionRow(F);
+                if (kBreakable) group.magnitude[k] = length(F);
             }
-            if (kBreakable && quad.magnitude[k] > spring.tearForce) {
+            if (kBreakable && group.magnitude[k] > spring.tearForce) {
                 springList = springList->remove(&spring);
                 continue;
             }
-            *out++ = SpringRecord{spring.a, spring.b, quad.elastic[k], quad.damping[k]};
+            *out++ = SpringRecord{spring.a, spring.b, group.elastic[k], group.damping[k]};
         }
     }
     return out;
 }
 
 template <bool kBreakable, bool kPlastic>
-void measureAll(Lanes minusCoefficient) {
+__attribute__((always_inline)) inline void measureAll(float coefficient) {
     // A tearing spring unlinks its own cell; the cell keeps its `next`, so the walk goes on.
     // Cells already taken into a block are never relinked by a later spring's tearing.
     SpringRecord* out = measurement.first;
@@ -265,14 +279,14 @@ void measureAll(Lanes minusCoefficient) {
             break;
         }
         takeBlock(cell, walk, block);
-        out = measureBlock<kBreakable, kPlastic>(block, minusCoefficient, out);
+        out = measureBlock<kBreakable, kPlastic>(block, coefficient, out);
     }
     measurement.end = out;
 }
 
 }  // namespace
 
-void measureSprings(float dampingCoefficient) {
+WIDER_WHERE_AVAILABLE void measureSprings(float dampingCoefficient) {
     // Every moving point is cleared too: a point whose springs have all torn would otherwise
     // keep its force and gather gravity and push again each step. The ends of the listed
     // springs are cleared as they are measured.
@@ -282,11 +296,10 @@ void measureSprings(float dampingCoefficient) {
     measurement = Measurement{};
     measurement.first = static_cast<SpringRecord*>(sceneStorage().springRecords());
     measurement.dampingCoefficient = dampingCoefficient;
-    const Lanes minusCoefficient = -Lanes{dampingCoefficient, dampingCoefficient, dampingCoefficient, dampingCoefficient};
     if (breakableOn) {
-        plasticOn ? measureAll<true, true>(minusCoefficient) : measureAll<true, false>(minusCoefficient);
+        plasticOn ? measureAll<true, true>(dampingCoefficient) : measureAll<true, false>(dampingCoefficient);
     } else {
-        plasticOn ? measureAll<false, true>(minusCoefficient) : measureAll<false, false>(minusCoefficient);
+        plasticOn ? measureAll<false, true>(dampingCoefficient) : measureAll<false, false>(dampingCoefficient);
     }
 }
 
