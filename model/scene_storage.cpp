@@ -55,7 +55,9 @@ void SceneStorage::AlignedDelete::operator()(std::byte* p) const { ::operator de
 void SceneStorage::growSpringRecords() {
     // The records are scratch between passes of one step: nothing needs copying.
     const std::size_t capacity = std::max<std::size_t>(kFirstChunkSlots, 2 * springRecordCapacity_);
-    springRecords_.reset(static_cast<std::byte*>(::operator new[](capacity * kSpringRecordBytes, std::align_val_t(kCacheLine))));
+    const std::size_t spare = 16;  // a record's last float may be written as part of four
+    springRecords_.reset(
+        static_cast<std::byte*>(::operator new[](capacity * kSpringRecordBytes + spare, std::align_val_t(kCacheLine))));
     springRecordCapacity_ = capacity;
 }
 

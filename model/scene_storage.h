@@ -75,10 +75,10 @@ public:
 
     EndHints hints;
 
-    // Room for a record of kSpringRecordBytes per spring made in this storage, on cache lines,
-    // where the step keeps what it measured of each spring between its passes. It grows as
-    // springs are made, so that the step itself allocates nothing.
-    static constexpr std::size_t kSpringRecordBytes = 48;
+    // Room for a record of kSpringRecordBytes per spring made in this storage (and a few spare
+    // bytes after the last), on cache lines, where the step keeps what it measured of each spring
+    // between its passes. It grows as springs are made, so that the step itself allocates nothing.
+    static constexpr std::size_t kSpringRecordBytes = 40;
     void* springRecords() const { return springRecords_.get(); }
     std::size_t springRecordCapacity() const { return springRecordCapacity_; }
 

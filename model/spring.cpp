@@ -5,6 +5,7 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include <cmath>
+#include <cstddef>
 #include <algorithm>
 #include <cstring>
 
@@ -112,15 +113,37 @@ void applyDamping(Spring& s, float coefficient) {
 
 Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
 
-// A measured spring: its ends and rows of additions of its elastic force (on b; a gets the
-// opposite) and of its damping force (on a; b gets the opposite). Springs that tore or have no
-// length have no record: they add nothing.
+// A measured spring: its ends and the x, y, z of its elastic force (on b; a gets the opposite)
+// and of its damping force (on a; b gets the opposite). Springs that tore or have no length have
+// no record: they add nothing. Forty bytes, so that the passes that write and read all records
+// move no more memory than they must.
 struct SpringRecord {
     MassPoint* a;
     MassPoint* b;
-    Lanes elastic;
-    Lanes damping;
+    float elastic[3];
+    float damping[3];
 };
+
+// Writes a record from rows of additions. Each row is stored whole (four floats), so the
+// damping row spills one float past the record: into the next record, which is written after
+// it, or into the storage's spare room after the last one.
+inline SpringRecord* writeRecord(SpringRecord* out, MassPoint* a, MassPoint* b, Lanes elastic, Lanes damping) {
+    out->a = a;
+    out->b = b;
+    char* bytes = reinterpret_cast<char*>(out);
+    std::memcpy(bytes + offsetof(SpringRecord, elastic), &elastic, sizeof elastic);
+    std::memcpy(bytes + offsetof(SpringRecord, damping), &damping, sizeof damping);
+    return out + 1;
+}
+
+// A row of additions read back from the three floats at `offset` in a record (the fourth lane,
+// read from past them, becomes -0.0).
+inline Lanes readRow(const SpringRecord* r, std::size_t offset) {
+    Lanes four;
+    std::memcpy(&four, reinterpret_cast<const char*>(r) + offset, sizeof four);
+    return __builtin_shuffle(four, Lanes{-0.0f, -0.0f, -0.0f, -0.0f}, LaneMask{0, 1, 2, 4});
+}
+
 static_assert(sizeof(SpringRecord) == SceneStorage::kSpringRecordBytes, "records are sized by the storage");
 
 // The last measurement: records of the springs in list order. A list longer than the storage's
@@ -234,7 +257,7 @@ __attribute__((always_inline)) inline SpringRecord* measureBlock(const SpringBlo
         Spring* const* gs = &s[kLanes * g];
         const int inGroup = std::min(kLanes, block.count - kLanes * g);
         if (inGroup == kLanes && !group.special && !restChanged) {
-            for (int k = 0; k < kLanes; ++k) *out++ = SpringRecord{gs[k]->a, gs[k]->b, group.elastic[k], group.damping[k]};
+            for (int k = 0; k < kLanes; ++k) out = writeRecord(out, gs[k]->a, gs[k]->b, group.elastic[k], group.damping[k]);
             continue;
         }
         for (int k = 0; k < inGroup; ++k) {
@@ -254,7 +277,7 @@ __attribute__((always_inline)) inline SpringRecord* measureBlock(const SpringBlo
                 springList = springList->remove(&spring);
                 continue;
             }
-            *out++ = SpringRecord{spring.a, spring.b, group.elastic[k], group.damping[k]};
+            out = writeRecord(out, spring.a, spring.b, group.elastic[k], group.damping[k]);
         }
     }
     return out;
@@ -306,8 +329,9 @@ WIDER_WHERE_AVAILABLE void measureSprings(float dampingCoefficient) {
 void addElasticForces() {
     HeldForce<MassPoint> forces;
     for (const SpringRecord* r = measurement.first; r != measurement.end; ++r) {
-        forces.add(r->b, r->elastic);
-        forces.addHeld(r->a, negateXyz(r->elastic));
+        const Lanes elastic = readRow(r, offsetof(SpringRecord, elastic));
+        forces.add(r->b, elastic);
+        forces.addHeld(r->a, negateXyz(elastic));
     }
     forces.flush();
     // Past the records: one spring at a time, in list order (tearing before `rest` never
@@ -321,8 +345,9 @@ void addElasticForces() {
 void addDampingForces() {
     HeldForce<MassPoint> forces;
     for (const SpringRecord* r = measurement.first; r != measurement.end; ++r) {
-        forces.addHeld(r->a, r->damping);
-        forces.add(r->b, negateXyz(r->damping));
+        const Lanes damping = readRow(r, offsetof(SpringRecord, damping));
+        forces.addHeld(r->a, damping);
+        forces.add(r->b, negateXyz(damping));
     }
     forces.flush();
     if (measurement.rest == nullptr) return;
