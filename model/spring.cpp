@@ -80,14 +80,14 @@ void Spring::attachElement(VolumeElement* element) { elements.push_back(element)
 
 // The step's passes over springList.
 //
-// One walk measures every spring: four springs at a time, their elastic and damping forces
+// One walk measures every spring: eight springs at a time, their elastic and damping forces
 // are computed side by side in lanes, each lane with the very operations of the
 // one-at-a-time code (applyForce, applyDamping). Neither force reads any force accumulator,
 // and no force pass moves a point, so the walk can measure both before anything is added; it
 // yields and tears in list order exactly as applyForce does. Its records are then added to
 // the points in list order by flat passes (the elastic forces at once, the damping forces after
 // gravity and push), so every force accumulator sees the same additions in the same order.
-// Four springs of which one tears, yields or has no length, and the last springs of the list,
+// Eight springs of which one tears, yields or has no length, and the last springs of the list,
 // are measured one at a time.
 namespace {
 
