@@ -3,6 +3,7 @@
 # hashes of the example scripts come last.
 add_executable(tremblo_soak_tests
   test_main.cpp
+  test_support.cpp
   soak/scene_watch.cpp
   soak/soak_driver.cpp
   soak/heap_gauge.cpp

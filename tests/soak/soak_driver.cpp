@@ -10,6 +10,7 @@
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "soak_input.h"
+#include "tests/test_support.h"
 
 std::uint32_t flagCombination() {
     return (gravityOn ? 1u : 0u) | (volumeOn ? 2u : 0u) | (breakableOn ? 4u : 0u) | (plasticOn ? 8u : 0u) |
@@ -17,18 +18,7 @@ std::uint32_t flagCombination() {
 }
 
 SoakDriver::SoakDriver(std::uint64_t seed) : seed_(seed) {
-    gravityOn = true;
-    volumeOn = true;
-    breakableOn = false;
-    plasticOn = false;
-    pushPlaneYZ = true;
-    pushForce = Vec3{};
-    pushStepsLeft = 0;
-    pressX = 0;
-    pressY = 0;
-    pressTime = 0.0f;
-    stepsSinceFrame = 0;
-    idleHooks = IdleHooks{};
+    resetWorld();
     onKey('1', 0, 0);
     const std::string broken = watch_.restarted('1');
     if (!broken.empty()) fail(broken);
