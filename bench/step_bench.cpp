@@ -21,21 +21,6 @@ namespace {
 // history.
 constexpr int kStepsPerRun = 4000;
 
-int activeSprings() {
-    int n = 0;
-    for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) ++n;
-    return n;
-}
-
-void setDefaultFlags() {
-    gravityOn = true;
-    volumeOn = true;
-    breakableOn = false;
-    plasticOn = false;
-    pushPlaneYZ = true;
-    pushStepsLeft = 0;
-}
-
 void report(benchmark::State& state, double springSteps) {
     const double steps = static_cast<double>(state.iterations());
     // An inverted rate is seconds per unit; the console prints it with its prefix (5.2ns).

@@ -69,22 +69,6 @@ std::uint64_t worldHash() {
     return f.h;
 }
 
-int activeSprings() {
-    int n = 0;
-    for (const SpringListNode* c = springList; c->next != nullptr; c = c->next) ++n;
-    return n;
-}
-
-void setDefaultFlags() {
-    gravityOn = true;
-    volumeOn = true;
-    breakableOn = false;
-    plasticOn = false;
-    pushPlaneYZ = true;
-    pushStepsLeft = 0;
-    pushForce = Vec3{};
-}
-
 // Mouse drags at fixed steps: a slow and a quicker left drag, a right drag, and at the end a
 // violent one that tears or yields many springs when those flags are on (and blows some
 // scenes up).

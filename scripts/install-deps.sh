@@ -3,12 +3,17 @@
 # already present are left alone, so this is quick on a machine that has everything.
 set -euo pipefail
 
+# With arguments, installs just those packages (scripts/run-fuzz.sh uses it for clang).
+if [ $# -gt 0 ]; then
+  packages=("$@")
+else
 # Build: compiler, CMake, GoogleTest, and the window program's GLUT, OpenGL and GLU.
 packages=(cmake g++ libgtest-dev libgmock-dev freeglut3-dev libglu1-mesa-dev)
 # The window's end-to-end test: a virtual X server (xvfb, xauth for xvfb-run), software
 # OpenGL (libgl1-mesa-dri), keys and drags (xdotool), window facts (x11-utils), screenshots
 # (imagemagick) and the test driver (python3).
 packages+=(xvfb xauth libgl1-mesa-dri xdotool x11-utils imagemagick python3)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

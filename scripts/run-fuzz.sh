@@ -13,17 +13,7 @@ out=build-fuzz
 cxx=${FUZZ_CXX:-clang++-14}
 
 # clang and its fuzzer runtime may be missing on a fresh machine: install them, never skip.
-packages=(clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "run-fuzz: installing ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+bash "$(dirname "$0")/install-deps.sh" clang-14 libclang-rt-14-dev
 
 mkdir -p "$out/corpus"
 "$cxx" -std=c++20 -g -O1 -Wall -Wextra -ffp-contract=off -I. \
