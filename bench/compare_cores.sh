@@ -12,13 +12,11 @@ base=$1
 work=${2:-$root/build-perf/compare}
 rm -rf "$work"
 mkdir -p "$work/base" "$work/new"
-(cd "$root" && git archive HEAD | tar -x -C "$work/base" && git archive HEAD | tar -x -C "$work/new")
-rm -rf "$work/base/model" "$work/base/sim" "$work/base/interaction"
-(cd "$root" && git archive "$base" model sim interaction | tar -x -C "$work/base")
-for tree in base new; do
-  for dir in tools examples bench; do rm -rf "${work:?}/$tree/$dir"; cp -r "$root/$dir" "$work/$tree/"; done
-done
-for dir in model sim interaction; do rm -rf "${work:?}/new/$dir"; cp -r "$root/$dir" "$work/new/"; done
+# The base: the whole project as it was at BASE_COMMIT. The new tree: the working tree as it is.
+(cd "$root" && git archive "$base" | tar -x -C "$work/base")
+(cd "$root" && git ls-files --cached --others --exclude-standard -z | xargs -0 cp --parents -t "$work/new")
+# Both run the working tree's runner, examples and benchmark drivers.
+for dir in tools examples bench; do rm -rf "${work:?}/base/$dir"; cp -r "$root/$dir" "$work/base/"; done
 
 failed=0
 for tree in base new; do

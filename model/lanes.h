@@ -67,16 +67,6 @@ inline Lanes narrow(DoublePair low, DoublePair high) {
     return Lanes{l[0], l[1], h[0], h[1]};
 }
 
-// float(double(v) / divisor) in every lane. Four doubles take one AVX register, or two SSE ones.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-using DoubleQuad = double __attribute__((vector_size(32)));
-__attribute__((always_inline)) inline Lanes divideInDouble(Lanes v, double divisor) {
-    const DoubleQuad d{divisor, divisor, divisor, divisor};
-    return __builtin_convertvector(__builtin_convertvector(v, DoubleQuad) / d, Lanes);
-}
-#pragma GCC diagnostic pop
-
 // float(factor * double(v)) in every lane.
 inline Lanes scaleInDouble(Lanes v, double factor) {
     const DoublePair f{factor, factor};
@@ -110,94 +100,6 @@ inline Lanes loadVec3After(const Vec3& v) {
     return __builtin_shuffle(four, Lanes{}, LaneMask{1, 2, 3, 4});
 }
 
-// The float before a Vec3 in its object, then x, y, z: one load for a vector whose three
-// components are wanted in lanes 1 to 3 (transposeShifted picks them). The first lane only
-// ever goes through the same subtractions as its neighbours, and its results are dropped.
-inline Lanes loadShifted(const Vec3& v) {
-    Lanes four;
-    std::memcpy(&four, reinterpret_cast<const char*>(&v) - sizeof(float), sizeof four);
-    return four;
-}
-
-// A row of additions: x, y, z and -0.0 in the fourth lane. Added to a Vec3 that is followed by
-// four more bytes of the same object, it changes the three floats and leaves the fourth as it
-// was (x + -0.0 is x for every float x).
-inline void addRow(Vec3& v, Lanes row) {
-    Lanes four;
-    std::memcpy(&four, &v, sizeof four);
-    four = four + row;
-    std::memcpy(static_cast<void*>(&v), &four, sizeof four);
-}
-
-// Adds rows of additions to the forces of points, keeping one point's force in a register
-// while consecutive additions go to it (a cube's springs come in runs that share their first
-// corner), so that they do not wait for each other's stores. Each point still receives its
-// additions in the same order, so its force ends with the same bits. Forces are complete only
-// after flush().
-template <class Point>
-class HeldForce {
-public:
-    // Adds row to p's force, which is held from now on.
-    void addHeld(Point* p, Lanes row) {
-        if (p != held_) hold(p);
-        force_ = force_ + row;
-    }
-    // Adds row to p's force: in the register if p is held, else in memory.
-    void add(Point* p, Lanes row) {
-        if (p != held_) return addRow(p->force, row);
-        force_ = force_ + row;
-    }
-    void flush() {
-        if (held_ != nullptr) std::memcpy(static_cast<void*>(&held_->force), &force_, sizeof force_);
-        held_ = nullptr;
-    }
-
-private:
-    void hold(Point* p) {
-        flush();
-        held_ = p;
-        std::memcpy(&force_, &p->force, sizeof force_);
-    }
-    Point* held_ = nullptr;
-    Lanes force_{};
-};
-
-// Rows of four 3-vectors (x, y, z, -) into lanes of x, of y and of z (and of the fourth).
-inline void transpose(Lanes r0, Lanes r1, Lanes r2, Lanes r3, Lanes& x, Lanes& y, Lanes& z, Lanes* w = nullptr) {
-    const Lanes t0 = __builtin_shuffle(r0, r1, LaneMask{0, 4, 1, 5});  // x0 x1 y0 y1
-    const Lanes t1 = __builtin_shuffle(r2, r3, LaneMask{0, 4, 1, 5});  // x2 x3 y2 y3
-    const Lanes t2 = __builtin_shuffle(r0, r1, LaneMask{2, 6, 3, 7});  // z0 z1 - -
-    const Lanes t3 = __builtin_shuffle(r2, r3, LaneMask{2, 6, 3, 7});  // z2 z3 - -
-    x = __builtin_shuffle(t0, t1, LaneMask{0, 1, 4, 5});
-    y = __builtin_shuffle(t0, t1, LaneMask{2, 3, 6, 7});
-    z = __builtin_shuffle(t2, t3, LaneMask{0, 1, 4, 5});
-    if (w != nullptr) *w = __builtin_shuffle(t2, t3, LaneMask{2, 3, 6, 7});
-}
-
-// Rows of four vectors loaded by loadShifted (-, x, y, z) into lanes of x, of y and of z.
-inline void transposeShifted(Lanes r0, Lanes r1, Lanes r2, Lanes r3, Lanes& x, Lanes& y, Lanes& z) {
-    const Lanes t0 = __builtin_shuffle(r0, r1, LaneMask{1, 5, 2, 6});  // x0 x1 y0 y1
-    const Lanes t1 = __builtin_shuffle(r2, r3, LaneMask{1, 5, 2, 6});  // x2 x3 y2 y3
-    const Lanes t2 = __builtin_shuffle(r0, r1, LaneMask{3, 7, 3, 7});  // z0 z1 z0 z1
-    const Lanes t3 = __builtin_shuffle(r2, r3, LaneMask{3, 7, 3, 7});  // z2 z3 z2 z3
-    x = __builtin_shuffle(t0, t1, LaneMask{0, 1, 4, 5});
-    y = __builtin_shuffle(t0, t1, LaneMask{2, 3, 6, 7});
-    z = __builtin_shuffle(t2, t3, LaneMask{0, 1, 4, 5});
-}
-
-// Lanes of x, y and z back into four rows of additions (x, y, z, -0.0).
-inline void untranspose(Lanes x, Lanes y, Lanes z, Lanes rows[4]) {
-    const Lanes fill{-0.0f, -0.0f, -0.0f, -0.0f};
-    const Lanes t0 = __builtin_shuffle(x, y, LaneMask{0, 4, 1, 5});     // x0 y0 x1 y1
-    const Lanes t1 = __builtin_shuffle(x, y, LaneMask{2, 6, 3, 7});     // x2 y2 x3 y3
-    const Lanes t2 = __builtin_shuffle(z, fill, LaneMask{0, 4, 1, 5});  // z0 - z1 -
-    const Lanes t3 = __builtin_shuffle(z, fill, LaneMask{2, 6, 3, 7});  // z2 - z3 -
-    rows[0] = __builtin_shuffle(t0, t2, LaneMask{0, 1, 4, 5});
-    rows[1] = __builtin_shuffle(t0, t2, LaneMask{2, 3, 6, 7});
-    rows[2] = __builtin_shuffle(t1, t3, LaneMask{0, 1, 4, 5});
-    rows[3] = __builtin_shuffle(t1, t3, LaneMask{2, 3, 6, 7});
-}
-
 // Eight float lanes: one AVX register, or two SSE ones. The halves are four-lane Lanes.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -222,21 +124,12 @@ __attribute__((always_inline)) inline bool anyLane(const LaneMask8& m) { return 
 __attribute__((always_inline)) inline Lanes8 select(const LaneMask8& take, const Lanes8& yes, const Lanes8& no) { return take ? yes : no; }
 __attribute__((always_inline)) inline Lanes8 broadcast8(float v) { return Lanes8{v, v, v, v, v, v, v, v}; }
 
-// float(double(v) / divisor) in every lane: one AVX-512 register of doubles, or two AVX ones.
-using DoubleLanes8 = double __attribute__((vector_size(64)));
-__attribute__((always_inline)) inline Lanes8 divideInDouble(const Lanes8& v, double divisor) {
-    const DoubleLanes8 d{divisor, divisor, divisor, divisor, divisor, divisor, divisor, divisor};
-    return __builtin_convertvector(__builtin_convertvector(v, DoubleLanes8) / d, Lanes8);
-}
-
-// Eight rows into lanes of x, y and z, rows 0-3 in the low half and 4-7 in the high half;
-// `shifted` rows were loaded by loadShifted (-, x, y, z), the others are (x, y, z, -).
-template <bool shifted>
+// Eight rows (x, y, z, -) into lanes of x, y and z, rows 0-3 in the low half and 4-7 in the
+// high half.
 __attribute__((always_inline)) inline void transpose8(const Lanes r[8], Lanes8& x, Lanes8& y, Lanes8& z) {
     const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
-    constexpr int a = shifted ? 1 : 0;  // the lane of x in a row
-    const LaneMask8 xy{a, a + 8, a + 1, a + 9, a + 4, a + 12, a + 5, a + 13};
-    const LaneMask8 zz{a + 2, a + 10, a + 2, a + 10, a + 6, a + 14, a + 6, a + 14};
+    const LaneMask8 xy{0, 8, 1, 9, 4, 12, 5, 13};
+    const LaneMask8 zz{2, 10, 2, 10, 6, 14, 6, 14};
     const Lanes8 t0 = __builtin_shuffle(R0, R1, xy);  // x0 x1 y0 y1 | x4 x5 y4 y5
     const Lanes8 t1 = __builtin_shuffle(R2, R3, xy);  // x2 x3 y2 y3 | x6 x7 y6 y7
     const Lanes8 t2 = __builtin_shuffle(R0, R1, zz);  // z0 z1 - - | z4 z5 - -
@@ -267,25 +160,3 @@ __attribute__((always_inline)) inline void untranspose8(const Lanes8& x, const L
     rows[3] = lowHalf(R3), rows[7] = highHalf(R3);
 }
 #pragma GCC diagnostic pop
-
-// Walks a singly linked list whose members mostly lie one after another at a steady stride.
-// The next member's address is guessed from the last stride and checked against the link: a
-// right guess lets the processor start on the next member before the link has been loaded.
-// The walk visits exactly the members that following the links visits.
-class StrideGuess {
-public:
-    template <class T>
-    T* next(T* current, T* link) {
-        auto guess = reinterpret_cast<std::uintptr_t>(current) + stride_;
-        asm("" : "+r"(guess));  // the guess must not be derived from the link
-        if (__builtin_expect(guess == reinterpret_cast<std::uintptr_t>(link), 1)) {
-            asm("" : "+r"(guess));
-            return reinterpret_cast<T*>(guess);
-        }
-        stride_ = reinterpret_cast<std::uintptr_t>(link) - reinterpret_cast<std::uintptr_t>(current);
-        return link;
-    }
-
-private:
-    std::uintptr_t stride_ = 0;
-};

@@ -19,6 +19,8 @@ struct MassPoint {
 
     // Semi-implicit Euler: each velocity component becomes ((f - v*damping) / mass) * dt + v.
     inline void integrateVelocity(float dt);
+    // The same with the force given as x, y, z and a fourth lane that is not used.
+    inline void integrateVelocity(Lanes f, float dt);
     // Each position component becomes p + dt * v, with the velocity just updated.
     inline void integratePosition(float dt);
 
@@ -33,9 +35,10 @@ struct MassPoint {
 
 // Defined here so that the step's passes over the chain inline them. The three components go
 // through the same operations side by side in lanes.
-void MassPoint::integrateVelocity(float dt) {
+void MassPoint::integrateVelocity(float dt) { integrateVelocity(loadVec3(force), dt); }
+
+void MassPoint::integrateVelocity(Lanes f, float dt) {
     const Lanes v = loadVec3After(velocity);
-    const Lanes f = loadVec3(force);
     const Lanes fresh = ((f - v * Lanes{damping, damping, damping, damping}) / Lanes{mass, mass, mass, mass}) *
                             Lanes{dt, dt, dt, dt} +
                         v;

@@ -5,6 +5,20 @@
 #include "model/spring.h"
 #include "model/volume_element.h"
 
+// Both bounds are taken against the rest length on entry, in double; the upper one is rounded
+// to float before the comparison.
+bool yieldIfOverstrained(Spring& s, float L) {
+    const double lower = 0.5 * static_cast<double>(s.restLength);
+    const float upper = static_cast<float>(1.5 * static_cast<double>(s.restLength));
+    if (static_cast<double>(L) < lower || L > upper) {
+        s.restLength = L;
+        s.resetElementEdges();
+        s.refreshElementVolumes();
+        return true;
+    }
+    return false;
+}
+
 void Spring::resetElementEdges() {
     for (VolumeElement* element : elements) {
         for (Spring* edge : element->edges) {

@@ -26,19 +26,37 @@ std::unique_ptr<SceneStorage>& currentStorage() {
 
 }  // namespace
 
+SlotPool::SlotPool(std::size_t slotSize, std::size_t slotAlign)
+    : stride_(roundUp(slotSize, slotAlign)), slotSize_(slotSize), slotAlign_(slotAlign) {}
+
 void* SlotPool::allocate() {
     if (used_ == capacity_) {
         const std::size_t slots = capacity_ == 0 ? kFirstChunkSlots : std::min(capacity_ * 2, kLargestChunkSlots);
-        const std::size_t stride = roundUp(slotSize_, slotAlign_);
-        chunks_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride, std::align_val_t(slotAlign_))),
+        chunks_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride_, std::align_val_t(slotAlign_))),
                              AlignedDelete{slotAlign_});
+        chunkFirstSlot_.push_back(count_);
         capacity_ = slots;
         used_ = 0;
     }
-    void* slot = chunks_.back().get() + used_ * roundUp(slotSize_, slotAlign_);
+    void* slot = chunks_.back().get() + used_ * stride_;
     ++used_;
     ++count_;
     return slot;
+}
+
+std::size_t SlotPool::slotOf(const void* p) const {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    for (std::size_t tried = 0; tried < chunks_.size(); ++tried) {
+        const std::size_t chunk = (lastChunk_ + tried) % chunks_.size();
+        const auto base = reinterpret_cast<std::uintptr_t>(chunks_[chunk].get());
+        const std::size_t slots =
+            (chunk + 1 < chunks_.size() ? chunkFirstSlot_[chunk + 1] : count_) - chunkFirstSlot_[chunk];
+        if (address < base || address >= base + slots * stride_) continue;
+        if ((address - base) % stride_ != 0) return kNoSlot;
+        lastChunk_ = chunk;
+        return chunkFirstSlot_[chunk] + (address - base) / stride_;
+    }
+    return kNoSlot;
 }
 
 SceneStorage::SceneStorage()
@@ -49,17 +67,6 @@ SceneStorage::SceneStorage()
       elements_(sizeof(VolumeElement), alignof(VolumeElement)),
       cubes_(sizeof(Cube), alignof(Cube)),
       bytes_(4096) {}
-
-void SceneStorage::AlignedDelete::operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(kCacheLine)); }
-
-void SceneStorage::growSpringRecords() {
-    // The records are scratch between passes of one step: nothing needs copying.
-    const std::size_t capacity = std::max<std::size_t>(kFirstChunkSlots, 2 * springRecordCapacity_);
-    const std::size_t spare = 16;  // a record's last float may be written as part of four
-    springRecords_.reset(
-        static_cast<std::byte*>(::operator new[](capacity * kSpringRecordBytes + spare, std::align_val_t(kCacheLine))));
-    springRecordCapacity_ = capacity;
-}
 
 SceneStorage& sceneStorage() { return *currentStorage(); }
 

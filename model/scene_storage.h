@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/step_tables.h"
+
 struct MassPoint;
 struct SpringListNode;
 struct Spring;
@@ -19,9 +21,13 @@ struct Cube;
 // made one after another lie one after another in memory (the step walks them in that order).
 class SlotPool {
 public:
-    SlotPool(std::size_t slotSize, std::size_t slotAlign) : slotSize_(slotSize), slotAlign_(slotAlign) {}
+    SlotPool(std::size_t slotSize, std::size_t slotAlign);
     void* allocate();
     std::size_t count() const { return count_; }
+    // The slot number of p (0 for the first slot handed out), or kNoSlot when p is not a slot
+    // of this pool.
+    std::size_t slotOf(const void* p) const;
+    static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
 private:
     struct AlignedDelete {
@@ -29,6 +35,9 @@ private:
         void operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(align)); }
     };
     std::vector<std::unique_ptr<std::byte[], AlignedDelete>> chunks_;
+    std::vector<std::size_t> chunkFirstSlot_;
+    std::size_t stride_;
+    mutable std::size_t lastChunk_ = 0;  // where slotOf found its last slot: lookups come in runs
     std::size_t slotSize_;
     std::size_t slotAlign_;
     std::size_t used_ = 0;      // slots used in the last chunk
@@ -62,9 +71,7 @@ public:
     void* allocate() {
         static_assert(std::is_trivially_destructible_v<T>, "scene objects are released without destructors");
         void* slot = poolFor<T>().allocate();
-        if constexpr (std::is_same_v<T, Spring>) {
-            if (springs_.count() > springRecordCapacity_) growSpringRecords();
-        }
+        stepTables_.reserve(points_.count(), springs_.count(), elements_.count());
         return slot;
     }
     // A cell of a point's own spring list: these come from a pool of their own, so that the
@@ -75,12 +82,13 @@ public:
 
     EndHints hints;
 
-    // Room for a record of kSpringRecordBytes per spring made in this storage (and a few spare
-    // bytes after the last), on cache lines, where the step keeps what it measured of each spring
-    // between its passes. It grows as springs are made, so that the step itself allocates nothing.
-    static constexpr std::size_t kSpringRecordBytes = 40;
-    void* springRecords() const { return springRecords_.get(); }
-    std::size_t springRecordCapacity() const { return springRecordCapacity_; }
+    // The step's flat copy of this scene. Its room grows as objects are made here, so that the
+    // step itself allocates nothing.
+    StepTables& stepTables() { return stepTables_; }
+
+    // Slot numbers of objects made in this storage, in order of making, or SlotPool::kNoSlot.
+    std::size_t pointSlot(const MassPoint* p) const { return points_.slotOf(p); }
+    std::size_t springSlot(const Spring* s) const { return springs_.slotOf(s); }
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }
@@ -101,13 +109,6 @@ private:
         }
     }
 
-    void growSpringRecords();
-
-    struct AlignedDelete {
-        void operator()(std::byte* p) const;
-    };
-    std::unique_ptr<std::byte[], AlignedDelete> springRecords_;
-    std::size_t springRecordCapacity_ = 0;
     SlotPool points_;
     SlotPool cells_;
     SlotPool pointListCells_;
@@ -115,6 +116,7 @@ private:
     SlotPool elements_;
     SlotPool cubes_;
     std::pmr::monotonic_buffer_resource bytes_;
+    StepTables stepTables_;
 };
 
 // The storage of the current scene. A scene restart replaces it, which releases the old scene.

@@ -2,6 +2,7 @@
 
 #include "model/scene_storage.h"
 #include "model/spring_list.h"
+#include "model/vec3.h"
 
 struct MassPoint;
 struct VolumeElement;
@@ -38,6 +39,14 @@ struct Spring {
 // The current distance between a spring's ends.
 float currentLength(const Spring& spring);
 
+// Plastic yield at length L: beyond 0.5 or 1.5 times the rest length the spring takes L as
+// rest length, and its elements take their current shape as rest shape. Returns whether it
+// yielded.
+bool yieldIfOverstrained(Spring& spring, float L);
+// Elastic force on b (a gets the opposite) at length L > 0 along d = a.position - b.position:
+// (L - restLength) * stiffness along d / L.
+Vec3 elasticForce(const Spring& spring, const Vec3& d, float L);
+
 // First force pass of a step: clears the forces of every moving point and of every end of a
 // listed spring, then applies every listed spring's elastic force (tearing springs leave
 // the list).
@@ -45,12 +54,3 @@ void applySpringForces();
 // Damping along every listed spring, opposing the change of its length: coefficient is
 // force per unit of length change per second.
 void applySpringDamping(float coefficient);
-
-// The step's way to the same results with a single walk over springList. measureSprings
-// clears as applySpringForces does and measures every listed spring's elastic force (yielding
-// and tearing as applySpringForces does) and damping force, adding nothing yet;
-// addElasticForces then completes applySpringForces, and addDampingForces is
-// applySpringDamping(dampingCoefficient) for as long as no point has moved since.
-void measureSprings(float dampingCoefficient);
-void addElasticForces();
-void addDampingForces();

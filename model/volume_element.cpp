@@ -1,12 +1,5 @@
 #include "model/volume_element.h"
 
-// The element pass hands eight-lane vectors only between inlined functions, so the note that
-// their calling convention differs with and without AVX does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#include <cstring>
-
-#include "model/lanes.h"
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
@@ -42,67 +35,8 @@ void VolumeElement::applyVolumeForce() {
     corners[1]->addForce(Vec3{-F.x, -F.y, -F.z});
 }
 
-// Elements sixteen at a time, in three phases: load each element's edge vectors, compute the
-// forces of eight elements at a time side by side in lanes (each lane with the very operations
-// of applyVolumeForce), then add them to the corners element after element in chain order.
-// Keeping each phase's independent work together lets the processor overlap the long chains of
-// divisions. The last elements of the chain go one at a time.
-namespace {
-
-constexpr int kBlock = 16;
-constexpr int kLanes = 8;
-
-__attribute__((always_inline)) inline void volumeForcesOfGroup(const Lanes u[kLanes], const Lanes v[kLanes],
-                                                               const Lanes w[kLanes], const float restVolume[kLanes],
-                                                               float k, Lanes F[kLanes]) {
-    Lanes8 ux, uy, uz, vx, vy, vz, wx, wy, wz;
-    transpose8<true>(u, ux, uy, uz);
-    transpose8<true>(v, vx, vy, vz);
-    transpose8<true>(w, wx, wy, wz);
-    Lanes8 rest;
-    std::memcpy(&rest, restVolume, sizeof rest);
-    // n = v x w; the signed volume (u . n) / 6 with the division in double.
-    const Lanes8 nx = vy * wz - vz * wy;
-    const Lanes8 ny = vz * wx - vx * wz;
-    const Lanes8 nz = vx * wy - vy * wx;
-    const Lanes8 D = divideInDouble(ux * nx + uy * ny + uz * nz, 6.0) - rest;
-    const Lanes8 KD = broadcast8(k) * D;
-    untranspose8(divideInDouble(KD * nx, 6.0), divideInDouble(KD * ny, 6.0), divideInDouble(KD * nz, 6.0), F);
-}
-
-}  // namespace
-
-WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first) {
-    if (breakableOn || !volumeOn) return;
-    const float k = plasticOn ? 3000.0f : 12000.0f;
-    StrideGuess walk;
-    VolumeElement* block[kBlock];
-    for (VolumeElement* e = first; e != nullptr;) {
-        int count = 0;
-        while (count < kBlock && e != nullptr) {
-            block[count++] = e;
-            e = walk.next(e, e->next);
-        }
-        const int groups = count / kLanes;
-        Lanes u[kBlock], v[kBlock], w[kBlock], F[kBlock];
-        float restVolume[kBlock];
-        for (int i = 0; i < kLanes * groups; ++i) {
-            MassPoint* const* c = block[i]->corners;
-            const Lanes p0 = loadShifted(c[0]->position);
-            u[i] = loadShifted(c[1]->position) - p0;
-            v[i] = loadShifted(c[2]->position) - p0;
-            w[i] = loadShifted(c[3]->position) - p0;
-            restVolume[i] = block[i]->restVolume;
-        }
-        for (int g = 0; g < groups; ++g) {
-            volumeForcesOfGroup(&u[kLanes * g], &v[kLanes * g], &w[kLanes * g], &restVolume[kLanes * g], k, &F[kLanes * g]);
-        }
-        for (int i = 0; i < kLanes * groups; ++i) {
-            addRow(block[i]->corners[0]->force, F[i]);
-            addRow(block[i]->corners[1]->force, negateXyz(F[i]));
-        }
-        for (int i = kLanes * groups; i < count; ++i) block[i]->applyVolumeForce();
-    }
+void applyVolumeForces(VolumeElement* first) {
+    for (VolumeElement* e = first; e != nullptr; e = e->next) e->applyVolumeForce();
 }
 
 Vec3 VolumeElement::restPointToward(const MassPoint* from, const MassPoint* toward) const {

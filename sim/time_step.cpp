@@ -1,11 +1,13 @@
 #include "sim/time_step.h"
 
 #include "model/cube.h"
-#include "model/lanes.h"
 #include "model/mass_point.h"
+#include "model/scene_storage.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
 #include "sim/room.h"
+#include "sim/step_tables.h"
+#include "sim/table_passes.h"
 #include "sim/world.h"
 
 IdleHooks idleHooks;
@@ -33,20 +35,51 @@ void onIdle() {
     requestRedisplay();
 }
 
-void stepWorld() {
-    simTime = simTime + timeStep;
+namespace {
 
+// The scene's gravity, from the mass of the lead cube's corner 0; a scene built without a lead
+// cube has none.
+bool sceneGravity(Vec3& gravity) {
+    if (leadCube == nullptr || !gravityOn) return false;
+    gravity = Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass};
+    return true;
+}
+
+// The step over the scene's flat tables (see model/step_tables.h).
+void stepOnTables(StepTables& tables) {
     // Springs: clear the forces, then the elastic force of every spring; the walk over the
     // springs also measures their damping, which no force pass changes, for later
-    measureSprings(3.0f);
-    addElasticForces();
+    loadRows(tables);
+    addSpringForces(tables, 3.0f);
 
-    // Gravity: the same force on every moving point, from the mass of the lead cube's corner 0
-    // (a scene built without a lead cube has no gravity mass)
-    if (leadCube != nullptr) {
-        const Vec3 gravity{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass};
-        if (gravityOn) addForceToAll(gravity);
+    // Gravity
+    Vec3 gravity;
+    if (sceneGravity(gravity)) addToMovingRows(tables, gravity);
+
+    // Push of a mouse drag
+    if (pushStepsLeft > 0) {
+        pushStepsLeft = pushStepsLeft - 1;
+        addToMovingRows(tables, pushForce);
     }
+
+    // Damping along the springs, as measured above
+    addRecordedDamping(tables);
+
+    // Volume elements
+    if (!breakableOn && volumeOn) addVolumeForces(tables, plasticOn ? 3000.0f : 12000.0f);
+
+    // Integrate: forces back into the points, then velocities and positions
+    storeAndIntegrate(tables, timeStep);
+}
+
+// The same step one object at a time, for scenes that do not fit the tables.
+void stepObjectByObject() {
+    // Springs
+    applySpringForces();
+
+    // Gravity
+    Vec3 gravity;
+    if (sceneGravity(gravity)) addForceToAll(gravity);
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {
@@ -54,8 +87,8 @@ void stepWorld() {
         addForceToAll(pushForce);
     }
 
-    // Damping along the springs, as measured above
-    addDampingForces();
+    // Damping along the springs
+    applySpringDamping(3.0f);
 
     // Volume elements
     applyVolumeForces(volumeElements);
@@ -65,24 +98,32 @@ void stepWorld() {
     integratePositions(timeStep);
 }
 
+}  // namespace
+
+void stepWorld() {
+    simTime = simTime + timeStep;
+    SceneStorage& storage = sceneStorage();
+    StepTables& tables = storage.stepTables();
+    if (tablesMatchScene(tables) || buildTables(tables, storage)) {
+        stepOnTables(tables);
+    } else {
+        stepObjectByObject();
+    }
+}
+
 void addForceToAll(const Vec3& f) {
-    // p->addForce(f), three components side by side.
-    const Lanes row{f.x, f.y, f.z, -0.0f};
-    StrideGuess walk;
-    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) addRow(p->force, row);
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) p->addForce(f);
 }
 
 void integrateVelocities(float dt) {
-    StrideGuess walk;
-    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) {
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
         p->integrateVelocity(dt);
         bounceVelocity(*p);
     }
 }
 
 void integratePositions(float dt) {
-    StrideGuess walk;
-    for (MassPoint* p = chainHead->next; p != nullptr; p = walk.next(p, p->next)) {
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
         p->integratePosition(dt);
         clampPosition(*p);
     }

@@ -1,6 +1,7 @@
-// The step measures springs and elements in lanes and blocks and adds their forces in separate
-// passes. A plain step, one spring, one element and one point at a time in the order the forces
-// are defined, must give the very same bits after every step.
+// The step works on flat tables of the scene, springs and elements eight at a time in lanes,
+// and goes object by object only for scenes the tables cannot hold. A plain step, one spring,
+// one element and one point at a time in the order the forces are defined, must give the very
+// same bits after every step, also when the scene's links are edited by hand between steps.
 
 #include <cstring>
 #include <vector>
@@ -74,7 +75,8 @@ void plainStep() {
 }
 
 // The raw bytes of everything a step changes: every moving point's position, velocity and
-// force, every listed spring's rest length, every element's rest volume.
+// force, every listed spring's rest length, every element's rest volume and the forces of its
+// corners (fixed ones too).
 std::vector<unsigned char> worldBytes() {
     std::vector<unsigned char> bytes;
     auto put = [&bytes](const void* p, size_t n) {
@@ -89,7 +91,10 @@ std::vector<unsigned char> worldBytes() {
     for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         put(&cell->spring->restLength, sizeof(float));
     }
-    for (const VolumeElement* e = volumeElements; e != nullptr; e = e->next) put(&e->restVolume, sizeof(float));
+    for (const VolumeElement* e = volumeElements; e != nullptr; e = e->next) {
+        put(&e->restVolume, sizeof(float));
+        for (const MassPoint* c : e->corners) put(&c->force, sizeof c->force);
+    }
     put(&simTime, sizeof simTime);
     return bytes;
 }
@@ -110,14 +115,15 @@ void dragAt(int step) {
 class BatchedStepTest : public WorldTest {
 protected:
     // Runs `steps` steps from the scene that `start` builds, once with the step and once with
-    // the plain step, and compares the bytes after every step.
-    template <class Start>
-    void expectSameAsPlainSteps(Start start, int steps) {
+    // the plain step, and compares the bytes after every step. `edit(i)` runs before step i.
+    template <class Start, class Edit>
+    void expectSameAsPlainSteps(Start start, int steps, Edit edit) {
         std::vector<std::vector<unsigned char>> stepped;
         resetWorld();
         start();
         for (int i = 0; i < steps; ++i) {
             dragAt(i);
+            edit(i);
             stepWorld();
             stepped.push_back(worldBytes());
         }
@@ -126,11 +132,16 @@ protected:
         start();
         for (int i = 0; i < steps; ++i) {
             dragAt(i);
+            edit(i);
             plainStep();
             const std::vector<unsigned char> plain = worldBytes();
             ASSERT_EQ(plain.size(), stepped[i].size()) << "step " << i;
             ASSERT_EQ(std::memcmp(plain.data(), stepped[i].data(), plain.size()), 0) << "step " << i;
         }
+    }
+    template <class Start>
+    void expectSameAsPlainSteps(Start start, int steps) {
+        expectSameAsPlainSteps(start, steps, [](int) {});
     }
     size_t springsLeft_ = 0;
 };
@@ -200,6 +211,59 @@ TEST_F(BatchedStepTest, SpringsWithCoincidentEnds) {
         MassPoint* twin = make<MassPoint>(p->position.x, p->position.y, p->position.z, zeroVelocity, 0.2f, 1.0f, nullptr);
         springList->append(make<Spring>(p, twin, 1660.0f, 700.0f, 0.5f));
         for (int i = 0; i < 5; ++i) springList->append(make<Spring>(leadCube->corners[1], leadCube->corners[i + 2], 100.0f, 700.0f, 0.5f));
+    };
+    expectSameAsPlainSteps(start, 300);
+}
+
+TEST_F(BatchedStepTest, LinksEditedByHandBetweenSteps) {
+    // Each edit changes what the step's tables were built from without going through the
+    // builders: a point cut out of the chain, a spring cell unlinked, a new spring listed, the
+    // element chain cut short, a whole new chain head.
+    auto edit = [](int step) {
+        MassPoint* first = chainHead->next;
+        switch (step) {
+            case 150: chainHead->next = first->next; break;
+            case 300: springList->next->next = springList->next->next->next; break;
+            case 450: springList->append(make<Spring>(first, leadCube->corners[6], 800.0f, 700.0f)); break;
+            case 600: volumeElements->next->next = nullptr; break;
+            case 750: {
+                MassPoint* head = make<MassPoint>(0.0f, 0.0f, 0.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
+                head->next = first->next;
+                chainHead = head;
+                break;
+            }
+            default: break;
+        }
+    };
+    expectSameAsPlainSteps([] { onKey('3', 0, 0); }, 900, edit);
+}
+
+TEST_F(BatchedStepTest, ElementCornerOutsideTheChainAndTheListKeepsItsForce) {
+    // A corner that no listed spring ends at and that does not move is never cleared: the
+    // volume forces of its elements pile up on it step after step.
+    auto start = [] {
+        onKey('1', 0, 0);
+        MassPoint* loose = leadCube->corners[7];
+        for (const Spring* s : activeSprings()) {
+            if (s->a == loose || s->b == loose) springList = springList->remove(s);
+        }
+        MassPoint* before = chainHead;
+        while (before->next != loose) before = before->next;
+        before->next = loose->next;
+        loose->force = Vec3{1.0f, -2.0f, 3.0f};
+    };
+    expectSameAsPlainSteps(start, 300);
+    EXPECT_NE(leadCube->corners[7]->force.x, 1.0f) << "no volume force reached the loose corner";
+}
+
+TEST_F(BatchedStepTest, PointsMadeOutsideTheScenesStorage) {
+    // Such a point has no row in the tables, so the step goes object by object.
+    onKey('2', 0, 0);
+    MassPoint outside(0.0f, 0.0f, 3.0f, zeroVelocity, 0.2f, 1.0f, nullptr);
+    auto start = [&outside] {
+        onKey('2', 0, 0);
+        outside = MassPoint(0.0f, 0.0f, 3.0f, zeroVelocity, 0.2f, 1.0f, nullptr);
+        springList->append(make<Spring>(leadCube->corners[4], &outside, 1000.0f, 7000.0f));
     };
     expectSameAsPlainSteps(start, 300);
 }

@@ -1,0 +1,34 @@
+#include "model/step_tables.h"
+
+#include <algorithm>
+
+namespace {
+
+// Room at least doubles, so that making a scene object by object costs amortised constant time.
+template <class T>
+void keepRoom(std::vector<T>& v, std::size_t n) {
+    if (n > v.capacity()) v.reserve(std::max(n, 2 * v.capacity()));
+}
+
+}  // namespace
+
+void StepTables::grow(std::size_t pointCount, std::size_t springCount, std::size_t elementCount) {
+    keepRoom(chain, pointCount);
+    keepRoom(chainRows, pointCount);
+    keepRoom(pointOf, pointCount);
+    keepRoom(role, pointCount);
+    keepRoom(usedRows, pointCount);
+    keepRoom(rows, pointCount);
+    keepRoom(force, pointCount);
+    keepRoom(cells, springCount + 1);
+    keepRoom(springs, springCount);
+    keepRoom(ends, springCount);
+    keepRoom(springSeen, springCount);
+    keepRoom(damping, springCount);
+    keepRoom(forceless, springCount);
+    keepRoom(elements, elementCount);
+    keepRoom(corners, elementCount);
+    reservedPoints_ = pointCount;
+    reservedSprings_ = springCount;
+    reservedElements_ = elementCount;
+}
