@@ -1,6 +1,7 @@
 #include "interaction/keyboard.h"
 
 #include "interaction/scenes.h"
+#include "sim/step_tables.h"
 #include "sim/world.h"
 
 void onKey(unsigned char key, int /*x*/, int /*y*/) {
@@ -19,4 +20,7 @@ void onKey(unsigned char key, int /*x*/, int /*y*/) {
         case 'x': pushPlaneYZ = !pushPlaneYZ; break;
         default: break;
     }
+    // A key may run code that changes springs between steps (a scene someone adds, say): the
+    // step reads the scene anew.
+    markSceneEdited();
 }

@@ -45,18 +45,22 @@ void* SlotPool::allocate() {
 }
 
 std::size_t SlotPool::slotOf(const void* p) const {
+    // Lookups come in runs from the same chunk: that one is tried first.
     const auto address = reinterpret_cast<std::uintptr_t>(p);
-    for (std::size_t tried = 0; tried < chunks_.size(); ++tried) {
-        const std::size_t chunk = (lastChunk_ + tried) % chunks_.size();
+    auto inChunk = [&](std::size_t chunk) {
         const auto base = reinterpret_cast<std::uintptr_t>(chunks_[chunk].get());
-        const std::size_t slots =
-            (chunk + 1 < chunks_.size() ? chunkFirstSlot_[chunk + 1] : count_) - chunkFirstSlot_[chunk];
-        if (address < base || address >= base + slots * stride_) continue;
-        if ((address - base) % stride_ != 0) return kNoSlot;
+        const std::size_t end = chunk + 1 < chunks_.size() ? chunkFirstSlot_[chunk + 1] : count_;
+        return address >= base && address < base + (end - chunkFirstSlot_[chunk]) * stride_;
+    };
+    if (chunks_.empty()) return kNoSlot;
+    if (!inChunk(lastChunk_)) {
+        std::size_t chunk = 0;
+        while (chunk < chunks_.size() && !inChunk(chunk)) ++chunk;
+        if (chunk == chunks_.size()) return kNoSlot;
         lastChunk_ = chunk;
-        return chunkFirstSlot_[chunk] + (address - base) / stride_;
     }
-    return kNoSlot;
+    const std::size_t offset = address - reinterpret_cast<std::uintptr_t>(chunks_[lastChunk_].get());
+    return offset % stride_ == 0 ? chunkFirstSlot_[lastChunk_] + offset / stride_ : kNoSlot;
 }
 
 SceneStorage::SceneStorage()

@@ -89,6 +89,7 @@ public:
     // Slot numbers of objects made in this storage, in order of making, or SlotPool::kNoSlot.
     std::size_t pointSlot(const MassPoint* p) const { return points_.slotOf(p); }
     std::size_t springSlot(const Spring* s) const { return springs_.slotOf(s); }
+    std::size_t elementSlot(const VolumeElement* e) const { return elements_.slotOf(e); }
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }

@@ -15,19 +15,25 @@ void keepRoom(std::vector<T>& v, std::size_t n) {
 void StepTables::grow(std::size_t pointCount, std::size_t springCount, std::size_t elementCount) {
     keepRoom(chain, pointCount);
     keepRoom(chainRows, pointCount);
+    keepRoom(fixedRows, pointCount);
     keepRoom(pointOf, pointCount);
     keepRoom(role, pointCount);
-    keepRoom(usedRows, pointCount);
     keepRoom(rows, pointCount);
     keepRoom(force, pointCount);
     keepRoom(cells, springCount + 1);
     keepRoom(springs, springCount);
-    keepRoom(ends, springCount);
-    keepRoom(springSeen, springCount);
+    keepRoom(listRuns, springCount);
+    keepRoom(ends, springCount + kSpringGroup);
+    keepRoom(stiffness, springCount + kSpringGroup);
+    keepRoom(restLength, springCount + kSpringGroup);
+    keepRoom(tearForce, springCount + kSpringGroup);
+    keepRoom(listPosition, springCount);
     keepRoom(damping, springCount);
     keepRoom(forceless, springCount);
     keepRoom(elements, elementCount);
     keepRoom(corners, elementCount);
+    keepRoom(restVolume, elementCount);
+    keepRoom(chainPosition, elementCount);
     reservedPoints_ = pointCount;
     reservedSprings_ = springCount;
     reservedElements_ = elementCount;

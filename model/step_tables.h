@@ -2,9 +2,12 @@
 
 // The scene as the step reads it: the points as flat rows, and the listed springs and the
 // volume elements as tables of row numbers, in their list and chain order. The step builds the
-// tables from the scene's links and checks before every step that the links are still those
-// it built them from; the objects themselves stay the scene's state. A scene's storage keeps
-// room for its tables as objects are made, so that the step fills them without allocating.
+// tables from the scene's links and checks before every step, as it reads them, that the links
+// are still those it built them from; the objects themselves stay the scene's state. The tables
+// also copy each listed spring's stiffness, rest length and tear force and each element's rest
+// volume, which only a plastic yield changes while the scene runs: the step copies the new rest
+// lengths and volumes after each yield, and every key press has the tables built anew. A scene's storage keeps room for its tables as
+// objects are made, so that the step fills them without allocating.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +43,10 @@ enum class RowRole : std::uint8_t {
     carried,  // only a corner of elements: its force carries over and gathers volume forces
 };
 
+// Springs are handled eight at a time; the tables by list position run this many entries past
+// the last spring, copies of it, so that every group of eight reads eight entries.
+constexpr std::size_t kSpringGroup = 8;
+
 struct StepTables {
     // Keeps room for scenes of this many points, springs and elements.
     void reserve(std::size_t pointCount, std::size_t springCount, std::size_t elementCount) {
@@ -56,21 +63,34 @@ struct StepTables {
     std::vector<SpringListNode*> cells;    // the cells of the scene's list, the terminator last
     std::vector<Spring*> springs;          // the listed springs, in list order
     std::vector<VolumeElement*> elements;  // the elements, in chain order
+    // Runs of list positions whose cells lie one after another in memory, and so do their
+    // springs: within a run the links are checked without reading `cells` and `springs`.
+    struct ListRun {
+        std::uint32_t first;
+        std::uint32_t count;
+    };
+    std::vector<ListRun> listRuns;
 
     // A point's row is its slot in the scene's storage.
-    std::vector<std::uint32_t> chainRows;  // by chain position
-    std::vector<SpringEnds> ends;          // by list position
-    std::vector<ElementCorners> corners;   // by element chain position
-    std::vector<MassPoint*> pointOf;       // by row
-    std::vector<RowRole> role;             // by row
-    std::vector<std::uint32_t> usedRows;   // rows that are not unused, ascending
-    std::vector<std::uint8_t> springSeen;  // by spring slot, while the tables are built
+    std::vector<std::uint32_t> chainRows;    // by chain position
+    std::vector<std::uint32_t> fixedRows;    // rows of the other points that the step reads
+    std::vector<SpringEnds> ends;            // by list position (padded)
+    std::vector<float> stiffness;            // by list position (padded)
+    std::vector<float> restLength;           // by list position (padded)
+    std::vector<float> tearForce;            // by list position (padded)
+    std::vector<ElementCorners> corners;     // by element chain position
+    std::vector<float> restVolume;           // by element chain position
+    std::vector<MassPoint*> pointOf;         // by row
+    std::vector<RowRole> role;               // by row
+    std::vector<std::uint32_t> listPosition;  // by spring slot: position in the list, or kNotListed
+    std::vector<std::uint32_t> chainPosition;  // by element slot: position in the chain, or kNotListed
+    static constexpr std::uint32_t kNotListed = static_cast<std::uint32_t>(-1);
 
     // Filled and read within one step.
-    std::vector<PointRow> rows;                    // by row
-    std::vector<Lanes> force;                      // by row: x, y, z and a lane that nothing reads
-    std::vector<Lanes> damping;                    // by list position: damping force on a
-    std::vector<std::uint32_t> forceless;          // list positions of springs that add nothing this step
+    std::vector<PointRow> rows;            // by row
+    std::vector<Lanes> force;              // by row: x, y, z and a lane that nothing reads
+    std::vector<Lanes> damping;            // by list position: damping force on a
+    std::vector<std::uint32_t> forceless;  // list positions of springs that add nothing this step
 
 private:
     void grow(std::size_t pointCount, std::size_t springCount, std::size_t elementCount);

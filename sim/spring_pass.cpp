@@ -16,6 +16,7 @@
 #include "model/spring.h"
 #include "model/step_tables.h"
 #include "sim/held_row.h"
+#include "sim/step_tables.h"
 #include "sim/table_passes.h"
 #include "sim/world.h"
 
@@ -32,18 +33,22 @@ struct GroupForces {
 };
 
 // d = a.position - b.position and w = a.velocity - b.velocity of eight springs, as rows.
+// The group's stiffness, rest length and tear force.
+struct GroupFields {
+    Lanes8 stiffness, restLength, tearForce;
+};
+
 template <bool kBreakable, bool kPlastic>
 __attribute__((always_inline)) inline void computeGroup(const Lanes d[kLanes], const Lanes w[kLanes],
-                                                        const Lanes fields[kLanes], float coefficient, GroupForces& q) {
+                                                        const GroupFields& fields, float coefficient, GroupForces& q) {
     // L = |d|; a zero length divides by one instead, and its results are not used.
     transpose8(d, q.dx, q.dy, q.dz);
     q.L = sqrtLanes(q.dx * q.dx + q.dy * q.dy + q.dz * q.dz);
     const Lanes8 divisor = select(q.L == 0.0f, broadcast8(1.0f), q.L);
 
     // Elastic force on b: (L - restLength) * stiffness along d / L.
-    Lanes8 tearForce, stiffness, restLength;
-    transpose8(fields, tearForce, stiffness, restLength);
-    const Lanes8 f = (q.L - restLength) * stiffness;
+    const Lanes8& restLength = fields.restLength;
+    const Lanes8 f = (q.L - restLength) * fields.stiffness;
     const Lanes8 Fx = f * q.dx / divisor;
     const Lanes8 Fy = f * q.dy / divisor;
     const Lanes8 Fz = f * q.dz / divisor;
@@ -64,75 +69,95 @@ __attribute__((always_inline)) inline void computeGroup(const Lanes d[kLanes], c
     }
     if (kBreakable) {
         q.magnitude = sqrtLanes(Fx * Fx + Fy * Fy + Fz * Fz);
-        special |= q.magnitude > tearForce;
+        special |= q.magnitude > fields.tearForce;
     }
     q.special = anyLane(special);
 }
 
 Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
 
+Lanes8 load8(const float* first) {
+    Lanes8 v;
+    std::memcpy(&v, first, sizeof v);
+    return v;
+}
+
+// Springs are taken sixteen at a time, two groups computed before either is added: the two
+// groups' long chains of square roots and divisions are independent, so the processor overlaps
+// them.
+constexpr int kGroupsPerBlock = 2;
+
 template <bool kBreakable, bool kPlastic>
 __attribute__((always_inline)) inline void springsInGroups(StepTables& t, float coefficient) {
     const std::size_t n = t.springs.size();
-    Spring* const* springs = t.springs.data();
     const SpringEnds* ends = t.ends.data();
     const PointRow* rows = t.rows.data();
     Lanes* force = t.force.data();
     Lanes* damping = t.damping.data();
     HeldRow held;
-    for (std::size_t first = 0; first < n; first += kLanes) {
-        // A short last group repeats its last spring in the lanes left over.
-        const int inGroup = static_cast<int>(std::min<std::size_t>(kLanes, n - first));
-        Lanes d[kLanes], w[kLanes], fields[kLanes];
-        for (int j = 0; j < kLanes; ++j) {
-            const std::size_t k = first + static_cast<std::size_t>(std::min(j, inGroup - 1));
-            const PointRow& a = rows[ends[k].a];
-            const PointRow& b = rows[ends[k].b];
-            d[j] = a.position - b.position;
-            w[j] = a.velocity - b.velocity;
-            std::memcpy(&fields[j], &springs[k]->tearForce, sizeof fields[j]);  // tearForce, stiffness, restLength, -
-        }
-        GroupForces q;
-        computeGroup<kBreakable, kPlastic>(d, w, fields, coefficient, q);
-
-        if (inGroup == kLanes && !q.special) {
+    constexpr std::size_t kBlock = kLanes * kGroupsPerBlock;
+    for (std::size_t block = 0; block < n; block += kBlock) {
+        // The tables run past the last spring with copies of it, so a short last group fills
+        // its lanes left over with that spring; a group wholly past the end is not computed.
+        const int groups = static_cast<int>(std::min<std::size_t>(kGroupsPerBlock, (n - block + kLanes - 1) / kLanes));
+        GroupForces q[kGroupsPerBlock];
+        for (int g = 0; g < groups; ++g) {
+            const std::size_t first = block + kLanes * static_cast<std::size_t>(g);
+            Lanes d[kLanes], w[kLanes];
             for (int j = 0; j < kLanes; ++j) {
-                const std::size_t k = first + static_cast<std::size_t>(j);
-                held.add(&force[ends[k].b], q.elastic[j]);
-                held.addHeld(&force[ends[k].a], negateXyz(q.elastic[j]));
-                damping[k] = q.damping[j];
+                const PointRow& a = rows[ends[first + j].a];
+                const PointRow& b = rows[ends[first + j].b];
+                d[j] = a.position - b.position;
+                w[j] = a.velocity - b.velocity;
             }
-            continue;
+            const GroupFields fields{load8(&t.stiffness[first]), load8(&t.restLength[first]), load8(&t.tearForce[first])};
+            computeGroup<kBreakable, kPlastic>(d, w, fields, coefficient, q[g]);
         }
 
         // A yield changes the rest length of the yielding spring and of the edges of its
-        // elements, any of which may come later in the group: from then on the group's springs
+        // elements, any of which may come later in the block: from then on the block's springs
         // take their rest lengths as they now stand.
         bool restChanged = false;
-        for (int j = 0; j < inGroup; ++j) {
-            const std::size_t k = first + static_cast<std::size_t>(j);
-            Spring& spring = *springs[k];
-            const float L = q.L[j];
-            if (kPlastic && yieldIfOverstrained(spring, L)) restChanged = true;
-            if (L == 0.0f) {  // no direction: no force, no tearing, no damping
-                t.forceless.push_back(static_cast<std::uint32_t>(k));
+        for (int g = 0; g < groups; ++g) {
+            const std::size_t first = block + kLanes * static_cast<std::size_t>(g);
+            const int inGroup = static_cast<int>(std::min<std::size_t>(kLanes, n - first));
+            const GroupForces& group = q[g];
+            if (inGroup == kLanes && !group.special && !restChanged) {
+                for (std::size_t k = first; k < first + kLanes; ++k) {
+                    held.add(&force[ends[k].b], group.elastic[k - first]);
+                    held.addHeld(&force[ends[k].a], negateXyz(group.elastic[k - first]));
+                    damping[k] = group.damping[k - first];
+                }
                 continue;
             }
-            Lanes elastic = q.elastic[j];
-            float magnitude = kBreakable ? q.magnitude[j] : 0.0f;
-            if (restChanged) {
-                const Vec3 F = elasticForce(spring, Vec3{q.dx[j], q.dy[j], q.dz[j]}, L);
-                elastic = additionRow(F);
-                if (kBreakable) magnitude = length(F);
+            for (int j = 0; j < inGroup; ++j) {
+                const std::size_t k = first + static_cast<std::size_t>(j);
+                Spring& spring = *t.springs[k];
+                const float L = group.L[j];
+                if (kPlastic && yieldIfOverstrained(spring, L)) {
+                    copyRestStateAfterYield(t, spring);
+                    restChanged = true;
+                }
+                if (L == 0.0f) {  // no direction: no force, no tearing, no damping
+                    t.forceless.push_back(static_cast<std::uint32_t>(k));
+                    continue;
+                }
+                Lanes elastic = group.elastic[j];
+                float magnitude = kBreakable ? group.magnitude[j] : 0.0f;
+                if (restChanged) {
+                    const Vec3 F = elasticForce(spring, Vec3{group.dx[j], group.dy[j], group.dz[j]}, L);
+                    elastic = additionRow(F);
+                    if (kBreakable) magnitude = length(F);
+                }
+                if (kBreakable && magnitude > spring.tearForce) {
+                    springList = springList->remove(&spring);
+                    t.forceless.push_back(static_cast<std::uint32_t>(k));
+                    continue;
+                }
+                held.add(&force[ends[k].b], elastic);
+                held.addHeld(&force[ends[k].a], negateXyz(elastic));
+                damping[k] = group.damping[j];
             }
-            if (kBreakable && magnitude > spring.tearForce) {
-                springList = springList->remove(&spring);
-                t.forceless.push_back(static_cast<std::uint32_t>(k));
-                continue;
-            }
-            held.add(&force[ends[k].b], elastic);
-            held.addHeld(&force[ends[k].a], negateXyz(elastic));
-            damping[k] = q.damping[j];
         }
     }
     held.flush();

@@ -1,5 +1,7 @@
 #include "sim/step_tables.h"
 
+#include <cstdint>
+
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
@@ -7,29 +9,30 @@
 #include "model/volume_element.h"
 #include "sim/world.h"
 
+namespace {
+
+// Whether b lies right after a in memory.
+template <class T>
+bool follows(const T* a, const T* b) {
+    return reinterpret_cast<std::uintptr_t>(b) - reinterpret_cast<std::uintptr_t>(a) == sizeof(T);
+}
+
+}  // namespace
+
 // Each link is compared where the tables say it is, so the loads do not wait for each other
-// as a walk along the links would: following the links from the heads visits exactly the
-// objects of the tables, in their order, when every link checked here holds.
-bool tablesMatchScene(const StepTables& t) {
+// as a walk along the links would: following the links from the head visits exactly the cells
+// of the tables, in their order, when every link checked here holds.
+bool listMatchesTables(const StepTables& t) {
     if (!t.built || t.chainHead != chainHead || springList != t.cells.front()) return false;
-
-    const std::size_t points = t.chain.size();
-    if (chainHead->next != (points == 0 ? nullptr : t.chain[0])) return false;
-    bool same = true;
-    for (std::size_t i = 0; i + 1 < points; ++i) same &= t.chain[i]->next == t.chain[i + 1];
-    if (!same || (points != 0 && t.chain[points - 1]->next != nullptr)) return false;
-
-    const std::size_t springs = t.springs.size();
-    for (std::size_t k = 0; k < springs; ++k) {
-        same &= t.cells[k]->next == t.cells[k + 1];
-        same &= t.cells[k]->spring == t.springs[k];
+    bool same = t.cells.back()->next == nullptr;
+    for (const StepTables::ListRun& run : t.listRuns) {
+        const SpringListNode* cell = t.cells[run.first];
+        const Spring* spring = t.springs[run.first];
+        const std::uint32_t last = run.count - 1;
+        for (std::uint32_t i = 0; i < last; ++i) same &= (cell[i].next == &cell[i + 1]) & (cell[i].spring == &spring[i]);
+        same &= (cell[last].next == t.cells[run.first + run.count]) & (cell[last].spring == &spring[last]);
     }
-    if (!same || t.cells[springs]->next != nullptr) return false;
-
-    const std::size_t elements = t.elements.size();
-    if (volumeElements != (elements == 0 ? nullptr : t.elements[0])) return false;
-    for (std::size_t e = 0; e + 1 < elements; ++e) same &= t.elements[e]->next == t.elements[e + 1];
-    return same && (elements == 0 || t.elements[elements - 1]->next == nullptr);
+    return same;
 }
 
 namespace {
@@ -47,20 +50,26 @@ bool takeRow(StepTables& t, const SceneStorage& storage, MassPoint* p, RowRole r
 
 bool fillTables(StepTables& t, const SceneStorage& storage) {
     const std::size_t points = storage.pointCount();
-    const std::size_t springs = storage.springCount();
+    const std::size_t springSlots = storage.springCount();
     const std::size_t elements = storage.elementCount();
     t.chainHead = chainHead;
     t.chain.clear();
     t.chainRows.clear();
+    t.fixedRows.clear();
     t.cells.clear();
     t.springs.clear();
+    t.listRuns.clear();
     t.ends.clear();
+    t.stiffness.clear();
+    t.restLength.clear();
+    t.tearForce.clear();
     t.elements.clear();
     t.corners.clear();
-    t.usedRows.clear();
+    t.restVolume.clear();
     t.pointOf.assign(points, nullptr);
     t.role.assign(points, RowRole::unused);
-    t.springSeen.assign(springs, 0);
+    t.listPosition.assign(springSlots, StepTables::kNotListed);
+    t.chainPosition.assign(elements, StepTables::kNotListed);
     t.rows.resize(points);
     t.force.resize(points);
 
@@ -77,8 +86,8 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
     for (; cell->next != nullptr; cell = cell->next) {
         Spring* s = cell->spring;
         const std::size_t slot = storage.springSlot(s);
-        if (slot == SlotPool::kNoSlot || t.springSeen[slot] != 0) return false;
-        t.springSeen[slot] = 1;
+        if (slot == SlotPool::kNoSlot || t.listPosition[slot] != StepTables::kNotListed) return false;
+        t.listPosition[slot] = static_cast<std::uint32_t>(t.springs.size());
         SpringEnds ends;
         if (!takeRow(t, storage, s->a, RowRole::cleared, ends.a) || !takeRow(t, storage, s->b, RowRole::cleared, ends.b)) {
             return false;
@@ -86,24 +95,46 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
         t.cells.push_back(cell);
         t.springs.push_back(s);
         t.ends.push_back(ends);
+        t.stiffness.push_back(s->stiffness);
+        t.restLength.push_back(s->restLength);
+        t.tearForce.push_back(s->tearForce);
     }
     t.cells.push_back(cell);  // the terminator
+    for (std::uint32_t k = 0; k < t.springs.size(); ++k) {
+        if (k == 0 || !follows(t.cells[k - 1], t.cells[k]) || !follows(t.springs[k - 1], t.springs[k])) {
+            t.listRuns.push_back(StepTables::ListRun{k, 0});
+        }
+        ++t.listRuns.back().count;
+    }
+    // The padding: copies of the last spring (nothing reads it when the list is empty).
+    const std::size_t n = t.springs.size();
+    if (n != 0) {
+        for (std::size_t k = 0; k < kSpringGroup; ++k) {
+            t.ends.push_back(t.ends[n - 1]);
+            t.stiffness.push_back(t.stiffness[n - 1]);
+            t.restLength.push_back(t.restLength[n - 1]);
+            t.tearForce.push_back(t.tearForce[n - 1]);
+        }
+    }
+    t.damping.resize(n);
 
     // Elements.
     for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) {
-        if (t.elements.size() == elements) return false;
+        const std::size_t slot = storage.elementSlot(e);
+        if (slot == SlotPool::kNoSlot || t.chainPosition[slot] != StepTables::kNotListed) return false;
+        t.chainPosition[slot] = static_cast<std::uint32_t>(t.elements.size());
         ElementCorners corners;
         for (int c = 0; c < 4; ++c) {
             if (!takeRow(t, storage, e->corners[c], RowRole::carried, corners.c[c])) return false;
         }
         t.elements.push_back(e);
         t.corners.push_back(corners);
+        t.restVolume.push_back(e->restVolume);
     }
 
     for (std::uint32_t row = 0; row < points; ++row) {
-        if (t.role[row] != RowRole::unused) t.usedRows.push_back(row);
+        if (t.role[row] == RowRole::cleared || t.role[row] == RowRole::carried) t.fixedRows.push_back(row);
     }
-    t.damping.resize(t.springs.size());
     return true;
 }
 
@@ -113,3 +144,29 @@ bool buildTables(StepTables& t, const SceneStorage& storage) {
     t.built = fillTables(t, storage);
     return t.built;
 }
+
+void copyRestStateAfterYield(StepTables& t, const Spring& spring) {
+    const SceneStorage& storage = sceneStorage();
+    auto copyRestLength = [&](const Spring* s) {
+        const std::size_t slot = storage.springSlot(s);
+        if (slot == SlotPool::kNoSlot || slot >= t.listPosition.size()) return;
+        const std::uint32_t k = t.listPosition[slot];
+        if (k == StepTables::kNotListed) return;
+        t.restLength[k] = s->restLength;
+        if (k + 1 == t.springs.size()) {  // the last spring: its copies in the padding too
+            for (std::size_t pad = 1; pad <= kSpringGroup; ++pad) t.restLength[k + pad] = s->restLength;
+        }
+    };
+    copyRestLength(&spring);
+    for (const VolumeElement* element : spring.elements) {
+        for (const Spring* edge : element->edges) {
+            if (edge != nullptr) copyRestLength(edge);
+        }
+        const std::size_t slot = storage.elementSlot(element);
+        if (slot == SlotPool::kNoSlot || slot >= t.chainPosition.size()) continue;
+        const std::uint32_t e = t.chainPosition[slot];
+        if (e != StepTables::kNotListed) t.restVolume[e] = element->restVolume;
+    }
+}
+
+void markSceneEdited() { sceneStorage().stepTables().built = false; }

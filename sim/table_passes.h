@@ -8,9 +8,11 @@
 struct StepTables;
 struct Vec3;
 
-// Copies every used point's position and velocity into its row, and starts its force: zero
-// for moving points and ends of listed springs, the force it has for the others.
-void loadRows(StepTables& tables);
+// Copies the position and velocity of every point the tables use into its row, and starts its
+// force: zero for moving points and ends of listed springs, the force it has for the others.
+// Returns false, with rows partly loaded, when the chain is no longer the one the tables were
+// built from.
+bool loadRows(StepTables& tables);
 
 // The elastic force of every listed spring, in list order, after a plastic yield while
 // plasticOn is set and with tearing while breakableOn is set; each spring's damping force
@@ -24,8 +26,10 @@ void addRecordedDamping(StepTables& tables);
 void addToMovingRows(StepTables& tables, const Vec3& f);
 
 // The volume force of every element, in chain order, with stiffness k (force per unit^3).
+// Elements met past the end of the tables' element chain (one edited since the tables were
+// built) still get their forces, and the tables are marked for building anew.
 void addVolumeForces(StepTables& tables, float k);
 
-// Stores every used point's force, then integrates the moving points: velocity update and the
-// room's velocity rules, position update and the room's position rules.
+// Stores the force of every point the tables use, and integrates the moving points: velocity
+// update and the room's velocity rules, position update and the room's position rules.
 void storeAndIntegrate(StepTables& tables, float dt);

@@ -45,11 +45,22 @@ bool sceneGravity(Vec3& gravity) {
     return true;
 }
 
-// The step over the scene's flat tables (see model/step_tables.h).
-void stepOnTables(StepTables& tables) {
-    // Springs: clear the forces, then the elastic force of every spring; the walk over the
-    // springs also measures their damping, which no force pass changes, for later
+// The scene's tables with their rows loaded, built anew when the scene's links have changed
+// since; null when the scene does not fit them.
+StepTables* readyTables() {
+    SceneStorage& storage = sceneStorage();
+    StepTables& tables = storage.stepTables();
+    if (listMatchesTables(tables) && loadRows(tables)) return &tables;
+    if (!buildTables(tables, storage)) return nullptr;
     loadRows(tables);
+    return &tables;
+}
+
+// The step over the scene's flat tables (see model/step_tables.h), whose rows are loaded.
+void stepOnTables(StepTables& tables) {
+    // Springs: the elastic force of every spring on forces cleared as the rows were loaded;
+    // the walk over the springs also measures their damping, which no force pass changes, for
+    // later
     addSpringForces(tables, 3.0f);
 
     // Gravity
@@ -102,10 +113,8 @@ void stepObjectByObject() {
 
 void stepWorld() {
     simTime = simTime + timeStep;
-    SceneStorage& storage = sceneStorage();
-    StepTables& tables = storage.stepTables();
-    if (tablesMatchScene(tables) || buildTables(tables, storage)) {
-        stepOnTables(tables);
+    if (StepTables* tables = readyTables()) {
+        stepOnTables(*tables);
     } else {
         stepObjectByObject();
     }

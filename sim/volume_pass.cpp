@@ -9,9 +9,12 @@
 #include <algorithm>
 
 #include "model/lanes.h"
+#include "model/mass_point.h"
+#include "model/scene_storage.h"
 #include "model/step_tables.h"
 #include "model/volume_element.h"
 #include "sim/table_passes.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -38,33 +41,88 @@ __attribute__((always_inline)) inline void volumeForces(const Lanes u[kLanes], c
     untranspose8(KD * nx / six, KD * ny / six, KD * nz / six, F);
 }
 
+// Adds the forces of the elements from `first` on along the chain's links, one at a time: to
+// the rows of points the tables use, and straight to the other points, which the tables neither
+// clear nor store.
+void addAlongChain(StepTables& t, VolumeElement* first, float k) {
+    const SceneStorage& storage = sceneStorage();
+    auto add = [&](MassPoint* p, const Vec3& F) {
+        const std::size_t slot = storage.pointSlot(p);
+        if (slot != SlotPool::kNoSlot && slot < t.role.size() && t.role[slot] != RowRole::unused) {
+            t.force[slot] = t.force[slot] + Lanes{F.x, F.y, F.z, -0.0f};
+        } else {
+            p->addForce(F);
+        }
+    };
+    for (VolumeElement* e = first; e != nullptr; e = e->next) {
+        const Vec3 F = e->volumeForce(k);
+        add(e->corners[0], F);
+        add(e->corners[1], Vec3{-F.x, -F.y, -F.z});
+    }
+}
+
+// How many elements from the start of the tables are still the chain's (an element is the
+// chain's next one when the one before links to it), and the chain's element after them (null
+// when the chain ends there). Each link is compared where the tables say it is, so the loads do
+// not wait for each other.
+std::size_t elementsStillLinked(const StepTables& t, VolumeElement*& after) {
+    const std::size_t n = t.elements.size();
+    VolumeElement* const* elements = t.elements.data();
+    if (n == 0 || volumeElements != elements[0]) {
+        after = volumeElements;
+        return 0;
+    }
+    bool same = true;
+    for (std::size_t e = 0; e + 1 < n; ++e) same &= elements[e]->next == elements[e + 1];
+    std::size_t linked = n;
+    if (!same) {
+        linked = 1;
+        while (elements[linked - 1]->next == elements[linked]) ++linked;
+    }
+    after = elements[linked - 1]->next;
+    return linked;
+}
+
 }  // namespace
 
 WIDER_WHERE_AVAILABLE void addVolumeForces(StepTables& t, float k) {
-    const std::size_t n = t.elements.size();
-    VolumeElement* const* elements = t.elements.data();
+    VolumeElement* after = nullptr;
+    const std::size_t linked = elementsStillLinked(t, after);
     const ElementCorners* corners = t.corners.data();
+    const float* restVolumes = t.restVolume.data();
     const PointRow* rows = t.rows.data();
     Lanes* force = t.force.data();
-    for (std::size_t first = 0; first < n; first += kLanes) {
-        // A short last group repeats its last element in the lanes left over.
-        const int inGroup = static_cast<int>(std::min<std::size_t>(kLanes, n - first));
-        Lanes u[kLanes], v[kLanes], w[kLanes], F[kLanes];
-        Lanes8 restVolume;
-        for (int j = 0; j < kLanes; ++j) {
-            const std::size_t e = first + static_cast<std::size_t>(std::min(j, inGroup - 1));
-            const std::uint32_t* c = corners[e].c;
-            const Lanes p0 = rows[c[0]].position;
-            u[j] = rows[c[1]].position - p0;
-            v[j] = rows[c[2]].position - p0;
-            w[j] = rows[c[3]].position - p0;
-            restVolume[j] = elements[e]->restVolume;
+    // Sixteen elements at a time, two groups computed before either is added, so that the
+    // processor overlaps their divisions.
+    constexpr std::size_t kBlock = 2 * kLanes;
+    for (std::size_t block = 0; block < linked; block += kBlock) {
+        Lanes F[kBlock];
+        const std::size_t inBlock = std::min(kBlock, linked - block);
+        for (std::size_t first = block; first < block + inBlock; first += kLanes) {
+            // A short last group repeats its last element in the lanes left over.
+            const std::size_t last = std::min(first + kLanes, linked) - 1;
+            Lanes u[kLanes], v[kLanes], w[kLanes];
+            Lanes8 restVolume;
+            for (std::size_t j = 0; j < kLanes; ++j) {
+                const std::size_t e = std::min(first + j, last);
+                const std::uint32_t* c = corners[e].c;
+                const Lanes p0 = rows[c[0]].position;
+                u[j] = rows[c[1]].position - p0;
+                v[j] = rows[c[2]].position - p0;
+                w[j] = rows[c[3]].position - p0;
+                restVolume[j] = restVolumes[e];
+            }
+            volumeForces(u, v, w, restVolume, k, &F[first - block]);
         }
-        volumeForces(u, v, w, restVolume, k, F);
-        for (int j = 0; j < inGroup; ++j) {
-            const std::uint32_t* c = corners[first + static_cast<std::size_t>(j)].c;
+        for (std::size_t j = 0; j < inBlock; ++j) {
+            const std::uint32_t* c = corners[block + j].c;
             force[c[0]] = force[c[0]] + F[j];
             force[c[1]] = force[c[1]] + negateXyz(F[j]);
         }
+    }
+    // The chain goes on elsewhere than the tables (edited by hand since they were built).
+    if (after != nullptr) {
+        addAlongChain(t, after, k);
+        t.built = false;
     }
 }

@@ -218,7 +218,7 @@ TEST_F(BatchedStepTest, SpringsWithCoincidentEnds) {
 TEST_F(BatchedStepTest, LinksEditedByHandBetweenSteps) {
     // Each edit changes what the step's tables were built from without going through the
     // builders: a point cut out of the chain, a spring cell unlinked, a new spring listed, the
-    // element chain cut short, a whole new chain head.
+    // element chain cut short and lengthened, a whole new chain head.
     auto edit = [](int step) {
         MassPoint* first = chainHead->next;
         switch (step) {
@@ -226,6 +226,12 @@ TEST_F(BatchedStepTest, LinksEditedByHandBetweenSteps) {
             case 300: springList->next->next = springList->next->next->next; break;
             case 450: springList->append(make<Spring>(first, leadCube->corners[6], 800.0f, 700.0f)); break;
             case 600: volumeElements->next->next = nullptr; break;
+            case 650: {  // an element hung on by hand, with a corner that nothing else uses
+                MassPoint* spare = make<MassPoint>(0.5f, 0.5f, 2.5f, zeroVelocity, 1.0f, 1.0f, nullptr);
+                Cube& c = *leadCube;
+                appendElementChain(volumeElements, make<VolumeElement>(c.corners[1], spare, c.corners[2], c.corners[5]));
+                break;
+            }
             case 750: {
                 MassPoint* head = make<MassPoint>(0.0f, 0.0f, 0.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
                 head->next = first->next;
