@@ -76,7 +76,7 @@ __attribute__((always_inline)) inline void computeGroup(const Lanes d[kLanes], c
 
 Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
 
-Lanes8 load8(const float* first) {
+__attribute__((always_inline)) inline Lanes8 load8(const float* first) {
     Lanes8 v;
     std::memcpy(&v, first, sizeof v);
     return v;

@@ -1,7 +1,10 @@
 #include "sim/step_tables.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "model/lanes.h"
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
@@ -19,20 +22,50 @@ bool follows(const T* a, const T* b) {
 
 }  // namespace
 
+namespace {
+
+// Two list cells side by side as four words: next, spring, next, spring.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+using CellWords = std::uint64_t __attribute__((vector_size(32)));
+#pragma GCC diagnostic pop
+
+std::uint64_t address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+static_assert(offsetof(SpringListNode, next) == 0 && offsetof(SpringListNode, spring) == 8 && sizeof(SpringListNode) == 16,
+              "a cell is read as two words: next, then spring");
+
+}  // namespace
+
 // Each link is compared where the tables say it is, so the loads do not wait for each other
 // as a walk along the links would: following the links from the head visits exactly the cells
-// of the tables, in their order, when every link checked here holds.
-bool listMatchesTables(const StepTables& t) {
+// of the tables, in their order, when every link checked here holds. Within a run, cell i must
+// link to the cell right after it and hold the spring right after the one before.
+WIDER_WHERE_AVAILABLE bool listMatchesTables(const StepTables& t) {
     if (!t.built || t.chainHead != chainHead || springList != t.cells.front()) return false;
     bool same = t.cells.back()->next == nullptr;
+    CellWords differ{};
     for (const StepTables::ListRun& run : t.listRuns) {
         const SpringListNode* cell = t.cells[run.first];
         const Spring* spring = t.springs[run.first];
         const std::uint32_t last = run.count - 1;
-        for (std::uint32_t i = 0; i < last; ++i) same &= (cell[i].next == &cell[i + 1]) & (cell[i].spring == &spring[i]);
+        // Two cells at a time: their links and springs against the ones expected, differences
+        // gathered bit by bit.
+        const std::uint64_t c = address(cell), s = address(spring);
+        const std::uint64_t cellSize = sizeof(SpringListNode), springSize = sizeof(Spring);
+        CellWords expected{c + cellSize, s, c + 2 * cellSize, s + springSize};
+        const CellWords stride{2 * cellSize, 2 * springSize, 2 * cellSize, 2 * springSize};
+        std::uint32_t i = 0;
+        for (; i + 2 <= last; i += 2) {
+            CellWords got;
+            std::memcpy(&got, &cell[i], sizeof got);
+            differ |= got ^ expected;
+            expected += stride;
+        }
+        for (; i < last; ++i) same &= (cell[i].next == &cell[i + 1]) & (cell[i].spring == &spring[i]);
         same &= (cell[last].next == t.cells[run.first + run.count]) & (cell[last].spring == &spring[last]);
     }
-    return same;
+    return same && (differ[0] | differ[1] | differ[2] | differ[3]) == 0;
 }
 
 namespace {
