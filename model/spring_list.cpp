@@ -24,6 +24,7 @@ void SpringListNode::append(Spring* newSpring) {
     }
     cell->spring = newSpring;
     cell->next = make<SpringListNode>();
+    sceneStorage().linksChanged();
     if (hinted || walked > kLongWalk) {
         hints.listHead = this;
         hints.listEnd = cell->next;
@@ -47,6 +48,7 @@ Spring* SpringListNode::findByEnds(const MassPoint* p, const MassPoint* q) {
 
 SpringListNode* SpringListNode::remove(const Spring* target) {
     if (target == nullptr) return this;  // the terminator's null is no spring to remove
+    sceneStorage().linksChanged();
     if (spring == target) return next;
     if (next == nullptr) return this;
     SpringListNode* before = this;

@@ -20,9 +20,7 @@ void StepTables::grow(std::size_t pointCount, std::size_t springCount, std::size
     keepRoom(role, pointCount);
     keepRoom(rows, pointCount);
     keepRoom(force, pointCount);
-    keepRoom(cells, springCount + 1);
     keepRoom(springs, springCount);
-    keepRoom(listRuns, springCount);
     keepRoom(ends, springCount + kSpringGroup);
     keepRoom(stiffness, springCount + kSpringGroup);
     keepRoom(restLength, springCount + kSpringGroup);

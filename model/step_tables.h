@@ -1,13 +1,12 @@
 #pragma once
 
 // The scene as the step reads it: the points as flat rows, and the listed springs and the
-// volume elements as tables of row numbers, in their list and chain order. The step builds the
-// tables from the scene's links and checks before every step, as it reads them, that the links
-// are still those it built them from; the objects themselves stay the scene's state. The tables
-// also copy each listed spring's stiffness, rest length and tear force and each element's rest
-// volume, which only a plastic yield changes while the scene runs: the step copies the new rest
-// lengths and volumes after each yield, and every key press has the tables built anew. A scene's storage keeps room for its tables as
-// objects are made, so that the step fills them without allocating.
+// volume elements as tables of row numbers, in their list and chain order, with copies of each
+// spring's stiffness, rest length and tear force and each element's rest volume. The objects
+// stay the scene's state: the step builds the tables from them whenever the scene's links have
+// changed or a key was pressed, and copies the new rest lengths and volumes after each plastic
+// yield, the one change to them while a scene runs. A scene's storage keeps room for its tables
+// as objects are made, so that the step fills them without allocating.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,16 +59,10 @@ struct StepTables {
     // What the tables were built from, in order.
     MassPoint* chainHead = nullptr;
     std::vector<MassPoint*> chain;         // the moving points, in chain order
-    std::vector<SpringListNode*> cells;    // the cells of the scene's list, the terminator last
+    SpringListNode* listHead = nullptr;    // the head cell of the scene's list
+    SpringListNode* terminator = nullptr;  // and its terminator
     std::vector<Spring*> springs;          // the listed springs, in list order
     std::vector<VolumeElement*> elements;  // the elements, in chain order
-    // Runs of list positions whose cells lie one after another in memory, and so do their
-    // springs: within a run the links are checked without reading `cells` and `springs`.
-    struct ListRun {
-        std::uint32_t first;
-        std::uint32_t count;
-    };
-    std::vector<ListRun> listRuns;
 
     // A point's row is its slot in the scene's storage.
     std::vector<std::uint32_t> chainRows;    // by chain position

@@ -62,6 +62,7 @@ void VolumeElement::recomputeRestVolume() {
 
 void appendElementChain(VolumeElement* chain, VolumeElement* tail) {
     if (chain == nullptr) return;  // nothing to hang the tail on
+    sceneStorage().linksChanged();
     EndHints& hints = sceneStorage().hints;
     const bool hinted = hints.elementFirst == chain;
     VolumeElement* last = hinted ? hints.elementLast : chain;

@@ -2,9 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-#include "model/lanes.h"
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
@@ -12,60 +10,8 @@
 #include "model/volume_element.h"
 #include "sim/world.h"
 
-namespace {
-
-// Whether b lies right after a in memory.
-template <class T>
-bool follows(const T* a, const T* b) {
-    return reinterpret_cast<std::uintptr_t>(b) - reinterpret_cast<std::uintptr_t>(a) == sizeof(T);
-}
-
-}  // namespace
-
-namespace {
-
-// Two list cells side by side as four words: next, spring, next, spring.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-using CellWords = std::uint64_t __attribute__((vector_size(32)));
-#pragma GCC diagnostic pop
-
-std::uint64_t address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
-
-static_assert(offsetof(SpringListNode, next) == 0 && offsetof(SpringListNode, spring) == 8 && sizeof(SpringListNode) == 16,
-              "a cell is read as two words: next, then spring");
-
-}  // namespace
-
-// Each link is compared where the tables say it is, so the loads do not wait for each other
-// as a walk along the links would: following the links from the head visits exactly the cells
-// of the tables, in their order, when every link checked here holds. Within a run, cell i must
-// link to the cell right after it and hold the spring right after the one before.
-WIDER_WHERE_AVAILABLE bool listMatchesTables(const StepTables& t) {
-    if (!t.built || t.chainHead != chainHead || springList != t.cells.front()) return false;
-    bool same = t.cells.back()->next == nullptr;
-    CellWords differ{};
-    for (const StepTables::ListRun& run : t.listRuns) {
-        const SpringListNode* cell = t.cells[run.first];
-        const Spring* spring = t.springs[run.first];
-        const std::uint32_t last = run.count - 1;
-        // Two cells at a time: their links and springs against the ones expected, differences
-        // gathered bit by bit.
-        const std::uint64_t c = address(cell), s = address(spring);
-        const std::uint64_t cellSize = sizeof(SpringListNode), springSize = sizeof(Spring);
-        CellWords expected{c + cellSize, s, c + 2 * cellSize, s + springSize};
-        const CellWords stride{2 * cellSize, 2 * springSize, 2 * cellSize, 2 * springSize};
-        std::uint32_t i = 0;
-        for (; i + 2 <= last; i += 2) {
-            CellWords got;
-            std::memcpy(&got, &cell[i], sizeof got);
-            differ |= got ^ expected;
-            expected += stride;
-        }
-        for (; i < last; ++i) same &= (cell[i].next == &cell[i + 1]) & (cell[i].spring == &spring[i]);
-        same &= (cell[last].next == t.cells[run.first + run.count]) & (cell[last].spring == &spring[last]);
-    }
-    return same && (differ[0] | differ[1] | differ[2] | differ[3]) == 0;
+bool headsMatchTables(const StepTables& t) {
+    return t.built && t.chainHead == chainHead && springList == t.listHead && t.terminator->next == nullptr;
 }
 
 namespace {
@@ -89,9 +35,7 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
     t.chain.clear();
     t.chainRows.clear();
     t.fixedRows.clear();
-    t.cells.clear();
     t.springs.clear();
-    t.listRuns.clear();
     t.ends.clear();
     t.stiffness.clear();
     t.restLength.clear();
@@ -125,20 +69,14 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
         if (!takeRow(t, storage, s->a, RowRole::cleared, ends.a) || !takeRow(t, storage, s->b, RowRole::cleared, ends.b)) {
             return false;
         }
-        t.cells.push_back(cell);
         t.springs.push_back(s);
         t.ends.push_back(ends);
         t.stiffness.push_back(s->stiffness);
         t.restLength.push_back(s->restLength);
         t.tearForce.push_back(s->tearForce);
     }
-    t.cells.push_back(cell);  // the terminator
-    for (std::uint32_t k = 0; k < t.springs.size(); ++k) {
-        if (k == 0 || !follows(t.cells[k - 1], t.cells[k]) || !follows(t.springs[k - 1], t.springs[k])) {
-            t.listRuns.push_back(StepTables::ListRun{k, 0});
-        }
-        ++t.listRuns.back().count;
-    }
+    t.listHead = springList;
+    t.terminator = cell;
     // The padding: copies of the last spring (nothing reads it when the list is empty).
     const std::size_t n = t.springs.size();
     if (n != 0) {
@@ -202,4 +140,4 @@ void copyRestStateAfterYield(StepTables& t, const Spring& spring) {
     }
 }
 
-void markSceneEdited() { sceneStorage().stepTables().built = false; }
+void markSceneEdited() { sceneStorage().linksChanged(); }

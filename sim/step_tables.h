@@ -4,11 +4,14 @@ class SceneStorage;
 struct Spring;
 struct StepTables;
 
-// Whether the heads and the scene's list are those the tables were built from: the same
-// chain head, list cells and listed springs, in the same order. The moving points are checked
-// as their rows are loaded, and the elements as their forces are added. A spring's ends and an
-// element's corners never change once made, so they are not compared.
-bool listMatchesTables(const StepTables& tables);
+// Whether the tables still stand for the scene: built, with the same chain head, the same head
+// cell of the scene's list and its terminator still last. The tables are marked for building
+// anew by every operation that links or unlinks a spring or hangs on elements, and by every key
+// press; the moving points are checked link by link as their rows are loaded, and the element
+// chain's first and last links as their forces are added. Code that relinks cells or elements
+// by hand between steps calls markSceneEdited(). A spring's ends and an element's corners never
+// change once made.
+bool headsMatchTables(const StepTables& tables);
 
 // Builds the tables from the current scene. Returns false, leaving them unbuilt, when the scene
 // does not fit them: a point or spring made outside the scene's storage, a spring listed twice,

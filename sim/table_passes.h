@@ -26,8 +26,8 @@ void addRecordedDamping(StepTables& tables);
 void addToMovingRows(StepTables& tables, const Vec3& f);
 
 // The volume force of every element, in chain order, with stiffness k (force per unit^3).
-// Elements met past the end of the tables' element chain (one edited since the tables were
-// built) still get their forces, and the tables are marked for building anew.
+// Elements hung on behind the tables' last element, or a chain that no longer starts with the
+// tables' first, still get their forces, and the tables are marked for building anew.
 void addVolumeForces(StepTables& tables, float k);
 
 // Stores the force of every point the tables use, and integrates the moving points: velocity

@@ -50,7 +50,7 @@ bool sceneGravity(Vec3& gravity) {
 StepTables* readyTables() {
     SceneStorage& storage = sceneStorage();
     StepTables& tables = storage.stepTables();
-    if (listMatchesTables(tables) && loadRows(tables)) return &tables;
+    if (headsMatchTables(tables) && loadRows(tables)) return &tables;
     if (!buildTables(tables, storage)) return nullptr;
     loadRows(tables);
     return &tables;

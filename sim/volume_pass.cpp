@@ -61,26 +61,18 @@ void addAlongChain(StepTables& t, VolumeElement* first, float k) {
     }
 }
 
-// How many elements from the start of the tables are still the chain's (an element is the
-// chain's next one when the one before links to it), and the chain's element after them (null
-// when the chain ends there). Each link is compared where the tables say it is, so the loads do
-// not wait for each other.
+// How many elements from the start of the tables the chain still has, and the chain's element
+// after them (null when the chain ends there): all of them when the chain starts with the
+// tables' first element and the last one still ends it, none when it starts elsewhere. Elements
+// hung on since the tables were built come after them.
 std::size_t elementsStillLinked(const StepTables& t, VolumeElement*& after) {
     const std::size_t n = t.elements.size();
-    VolumeElement* const* elements = t.elements.data();
-    if (n == 0 || volumeElements != elements[0]) {
+    if (n == 0 || volumeElements != t.elements[0]) {
         after = volumeElements;
         return 0;
     }
-    bool same = true;
-    for (std::size_t e = 0; e + 1 < n; ++e) same &= elements[e]->next == elements[e + 1];
-    std::size_t linked = n;
-    if (!same) {
-        linked = 1;
-        while (elements[linked - 1]->next == elements[linked]) ++linked;
-    }
-    after = elements[linked - 1]->next;
-    return linked;
+    after = t.elements[n - 1]->next;
+    return n;
 }
 
 }  // namespace

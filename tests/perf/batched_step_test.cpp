@@ -14,6 +14,7 @@
 #include "model/spring.h"
 #include "model/volume_element.h"
 #include "sim/room.h"
+#include "sim/step_tables.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
@@ -215,21 +216,36 @@ TEST_F(BatchedStepTest, SpringsWithCoincidentEnds) {
     expectSameAsPlainSteps(start, 300);
 }
 
-TEST_F(BatchedStepTest, LinksEditedByHandBetweenSteps) {
-    // Each edit changes what the step's tables were built from without going through the
-    // builders: a point cut out of the chain, a spring cell unlinked, a new spring listed, the
-    // element chain cut short and lengthened, a whole new chain head.
+TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
+    // Each edit changes what the step's tables were built from: a point cut out of the chain, a
+    // spring unlinked, a new spring listed, elements hung on, a whole new chain head; cells and
+    // elements relinked by hand come with markSceneEdited(), as their contract asks.
     auto edit = [](int step) {
         MassPoint* first = chainHead->next;
         switch (step) {
             case 150: chainHead->next = first->next; break;
-            case 300: springList->next->next = springList->next->next->next; break;
+            case 250: springList = springList->remove(springList->next->next->next->spring); break;
+            case 300:
+                springList->next->next = springList->next->next->next;
+                markSceneEdited();
+                break;
             case 450: springList->append(make<Spring>(first, leadCube->corners[6], 800.0f, 700.0f)); break;
-            case 600: volumeElements->next->next = nullptr; break;
-            case 650: {  // an element hung on by hand, with a corner that nothing else uses
+            case 600:
+                volumeElements->next->next = nullptr;
+                markSceneEdited();
+                break;
+            case 650: {  // an element hung on, with a corner that nothing else uses
                 MassPoint* spare = make<MassPoint>(0.5f, 0.5f, 2.5f, zeroVelocity, 1.0f, 1.0f, nullptr);
                 Cube& c = *leadCube;
                 appendElementChain(volumeElements, make<VolumeElement>(c.corners[1], spare, c.corners[2], c.corners[5]));
+                break;
+            }
+            case 700: {  // hung on by hand behind the last element: its forces still count
+                MassPoint* spare = make<MassPoint>(0.5f, 1.5f, 2.5f, zeroVelocity, 1.0f, 1.0f, nullptr);
+                VolumeElement* last = volumeElements;
+                while (last->next != nullptr) last = last->next;
+                Cube& c = *leadCube;
+                last->next = make<VolumeElement>(c.corners[4], c.corners[5], spare, c.corners[7]);
                 break;
             }
             case 750: {
