@@ -87,7 +87,10 @@ public:
     StepTables& stepTables() { return stepTables_; }
     // The scene's links changed (a spring listed or unlinked, elements hung on): the step builds
     // its tables anew before the next step.
-    void linksChanged() { stepTables_.built = false; }
+    void linksChanged() {
+        stepTables_.built = false;
+        stepTables_.unfit = false;
+    }
 
     // Slot numbers of objects made in this storage, in order of making, or SlotPool::kNoSlot.
     std::size_t pointSlot(const MassPoint* p) const { return points_.slotOf(p); }

@@ -55,6 +55,7 @@ struct StepTables {
     }
 
     bool built = false;
+    bool unfit = false;  // the last build failed, and no link has changed through an operation since
 
     // What the tables were built from, in order.
     MassPoint* chainHead = nullptr;

@@ -5,8 +5,9 @@
 // at once, in list order, and the damping forces are kept until gravity and push are in.
 // A group in which a spring tears, yields or has no length goes one spring at a time.
 
-// Eight-lane vectors pass only between inlined functions, so the note that their calling
-// convention differs with and without AVX does not apply.
+// Eight-lane vectors pass only between always-inlined functions, so the note that their calling
+// convention differs with and without AVX does not apply (a call that passed one from a clone
+// for one instruction set to code built for another would garble it).
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include <algorithm>

@@ -32,6 +32,7 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
     const std::size_t springSlots = storage.springCount();
     const std::size_t elements = storage.elementCount();
     t.chainHead = chainHead;
+    t.listHead = springList;
     t.chain.clear();
     t.chainRows.clear();
     t.fixedRows.clear();
@@ -75,7 +76,6 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
         t.restLength.push_back(s->restLength);
         t.tearForce.push_back(s->tearForce);
     }
-    t.listHead = springList;
     t.terminator = cell;
     // The padding: copies of the last spring (nothing reads it when the list is empty).
     const std::size_t n = t.springs.size();
@@ -113,8 +113,11 @@ bool fillTables(StepTables& t, const SceneStorage& storage) {
 
 bool buildTables(StepTables& t, const SceneStorage& storage) {
     t.built = fillTables(t, storage);
+    t.unfit = !t.built;
     return t.built;
 }
+
+bool stillUnfit(const StepTables& t) { return t.unfit && t.chainHead == chainHead && t.listHead == springList; }
 
 void copyRestStateAfterYield(StepTables& t, const Spring& spring) {
     const SceneStorage& storage = sceneStorage();

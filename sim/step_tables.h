@@ -18,6 +18,10 @@ bool headsMatchTables(const StepTables& tables);
 // or an element made outside it or met twice. The step then goes object by object.
 bool buildTables(StepTables& tables, const SceneStorage& storage);
 
+// Whether the last build failed and the heads are still those it met: the step then stays object
+// by object without trying again, until an operation changes the links or a key is pressed.
+bool stillUnfit(const StepTables& tables);
+
 // After `spring` yielded: copies its new rest length, those of the edges of its elements and
 // their new rest volumes into the tables.
 void copyRestStateAfterYield(StepTables& tables, const Spring& spring);

@@ -51,8 +51,8 @@ StepTables* readyTables() {
     SceneStorage& storage = sceneStorage();
     StepTables& tables = storage.stepTables();
     if (headsMatchTables(tables) && loadRows(tables)) return &tables;
-    if (!buildTables(tables, storage)) return nullptr;
-    loadRows(tables);
+    if (stillUnfit(tables) || !buildTables(tables, storage)) return nullptr;
+    loadRows(tables);  // fresh tables match the chain
     return &tables;
 }
 

@@ -2,8 +2,9 @@
 // by side in lanes, each lane with the very operations of VolumeElement::applyVolumeForce, and
 // added to the corners element after element in chain order.
 
-// Eight-lane vectors pass only between inlined functions, so the note that their calling
-// convention differs with and without AVX does not apply.
+// Eight-lane vectors pass only between always-inlined functions, so the note that their calling
+// convention differs with and without AVX does not apply (a call that passed one from a clone
+// for one instruction set to code built for another would garble it).
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include <algorithm>

@@ -260,6 +260,22 @@ TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
     expectSameAsPlainSteps([] { onKey('3', 0, 0); }, 900, edit);
 }
 
+TEST_F(BatchedStepTest, SpringsChangedByAKeyTakeEffectAtOnce) {
+    // A key's code may change springs and elements (a scene of one's own, say); the step reads
+    // them anew after every key, here two presses of 'x' that leave the flags as they were.
+    auto edit = [](int step) {
+        if (step != 200) return;
+        for (Spring* s : activeSprings()) {
+            s->stiffness = 2.0f * s->stiffness;
+            s->restLength = 0.9f * s->restLength;
+        }
+        volumeElements->restVolume = 0.5f * volumeElements->restVolume;
+        onKey('x', 0, 0);
+        onKey('x', 0, 0);
+    };
+    expectSameAsPlainSteps([] { onKey('2', 0, 0); }, 400, edit);
+}
+
 TEST_F(BatchedStepTest, ElementCornerOutsideTheChainAndTheListKeepsItsForce) {
     // A corner that no listed spring ends at and that does not move is never cleared: the
     // volume forces of its elements pile up on it step after step.
