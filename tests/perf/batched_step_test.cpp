@@ -3,6 +3,7 @@
 // one element and one point at a time in the order the forces are defined, must give the very
 // same bits after every step, also when the scene's links are edited by hand between steps.
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -274,6 +275,22 @@ TEST_F(BatchedStepTest, SpringsChangedByAKeyTakeEffectAtOnce) {
         onKey('x', 0, 0);
     };
     expectSameAsPlainSteps([] { onKey('2', 0, 0); }, 400, edit);
+}
+
+TEST_F(BatchedStepTest, FlagsToggledWhileScenesRunAndRestart) {
+    // Flags switched mid-run (tearing, plasticity, volume, gravity, the push plane), drags and
+    // restarts, at steps picked by a fixed scramble of the step number, so both runs see the same.
+    auto edit = [](int step) {
+        const std::uint32_t h = static_cast<std::uint32_t>(step) * 2654435761u;
+        if (h % 37 != 0) return;
+        const char keys[] = {'z', 'u', 'v', 'g', 'x', 'z', 'u', '3', 's', 'p', 'q'};
+        onKey(static_cast<unsigned char>(keys[(h >> 8) % sizeof keys]), 0, 0);
+        if ((h >> 16) % 3 == 0) {
+            onMouse(kLeftButton, kButtonDown, 400, 300);
+            onMouse(kLeftButton, kButtonUp, static_cast<int>(300 + (h >> 20) % 200), 200);
+        }
+    };
+    expectSameAsPlainSteps([] { onKey('s', 0, 0); }, 3000, edit);
 }
 
 TEST_F(BatchedStepTest, ElementCornerOutsideTheChainAndTheListKeepsItsForce) {
