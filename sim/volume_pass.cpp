@@ -113,7 +113,8 @@ WIDER_WHERE_AVAILABLE void addVolumeForces(StepTables& t, float k) {
             force[c[1]] = force[c[1]] + negateXyz(F[j]);
         }
     }
-    // The chain goes on elsewhere than the tables (edited by hand since they were built).
+    // The chain goes on past the tables, or starts elsewhere: elements hung on or relinked by
+    // hand since the tables were built.
     if (after != nullptr) {
         addAlongChain(t, after, k);
         t.built = false;
