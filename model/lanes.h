@@ -23,7 +23,7 @@
 #ifndef TREMBLO_CLONE_TARGETS
 #define TREMBLO_CLONE_TARGETS "avx512f", "avx2", "default"
 #endif
-#if defined(__x86_64__) && !defined(TREMBLO_NO_CLONES)
+#if defined(__x86_64__) && !defined(__clang__) && !defined(TREMBLO_NO_CLONES)
 #define WIDER_WHERE_AVAILABLE __attribute__((target_clones(TREMBLO_CLONE_TARGETS)))
 #else
 #define WIDER_WHERE_AVAILABLE
@@ -97,7 +97,7 @@ inline Lanes loadVec3(const Vec3& v) {
 inline Lanes loadVec3After(const Vec3& v) {
     Lanes four;
     std::memcpy(&four, reinterpret_cast<const char*>(&v) - sizeof(float), sizeof four);
-    return __builtin_shuffle(four, Lanes{}, LaneMask{1, 2, 3, 4});
+    return __builtin_shufflevector(four, Lanes{}, 1, 2, 3, 4);
 }
 
 // Eight float lanes: one AVX register, or two SSE ones. The halves are four-lane Lanes.
@@ -128,32 +128,24 @@ __attribute__((always_inline)) inline Lanes8 broadcast8(float v) { return Lanes8
 // high half.
 __attribute__((always_inline)) inline void transpose8(const Lanes r[8], Lanes8& x, Lanes8& y, Lanes8& z) {
     const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
-    const LaneMask8 xy{0, 8, 1, 9, 4, 12, 5, 13};
-    const LaneMask8 zz{2, 10, 2, 10, 6, 14, 6, 14};
-    const Lanes8 t0 = __builtin_shuffle(R0, R1, xy);  // x0 x1 y0 y1 | x4 x5 y4 y5
-    const Lanes8 t1 = __builtin_shuffle(R2, R3, xy);  // x2 x3 y2 y3 | x6 x7 y6 y7
-    const Lanes8 t2 = __builtin_shuffle(R0, R1, zz);  // z0 z1 - - | z4 z5 - -
-    const Lanes8 t3 = __builtin_shuffle(R2, R3, zz);  // z2 z3 - - | z6 z7 - -
-    const LaneMask8 low{0, 1, 8, 9, 4, 5, 12, 13};
-    const LaneMask8 high{2, 3, 10, 11, 6, 7, 14, 15};
-    x = __builtin_shuffle(t0, t1, low);
-    y = __builtin_shuffle(t0, t1, high);
-    z = __builtin_shuffle(t2, t3, low);
+    const Lanes8 t0 = __builtin_shufflevector(R0, R1, 0, 8, 1, 9, 4, 12, 5, 13);  // x0 x1 y0 y1 | x4 x5 y4 y5
+    const Lanes8 t1 = __builtin_shufflevector(R2, R3, 0, 8, 1, 9, 4, 12, 5, 13);  // x2 x3 y2 y3 | x6 x7 y6 y7
+    const Lanes8 t2 = __builtin_shufflevector(R0, R1, 2, 10, 2, 10, 6, 14, 6, 14);  // z0 z1 - - | z4 z5 - -
+    const Lanes8 t3 = __builtin_shufflevector(R2, R3, 2, 10, 2, 10, 6, 14, 6, 14);  // z2 z3 - - | z6 z7 - -
+    x = __builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13);
+    y = __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15);
+    z = __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13);
 }
 
 // Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0).
 __attribute__((always_inline)) inline void untranspose8(const Lanes8& x, const Lanes8& y, const Lanes8& z, Lanes rows[8]) {
     const Lanes8 fill = broadcast8(-0.0f);
-    const LaneMask8 first{0, 8, 1, 9, 4, 12, 5, 13};
-    const LaneMask8 second{2, 10, 3, 11, 6, 14, 7, 15};
-    const Lanes8 t0 = __builtin_shuffle(x, y, first);     // x0 y0 x1 y1 | x4 y4 x5 y5
-    const Lanes8 t1 = __builtin_shuffle(x, y, second);    // x2 y2 x3 y3 | x6 y6 x7 y7
-    const Lanes8 t2 = __builtin_shuffle(z, fill, first);  // z0 - z1 - | z4 - z5 -
-    const Lanes8 t3 = __builtin_shuffle(z, fill, second); // z2 - z3 - | z6 - z7 -
-    const LaneMask8 low{0, 1, 8, 9, 4, 5, 12, 13};
-    const LaneMask8 high{2, 3, 10, 11, 6, 7, 14, 15};
-    const Lanes8 R0 = __builtin_shuffle(t0, t2, low), R1 = __builtin_shuffle(t0, t2, high);
-    const Lanes8 R2 = __builtin_shuffle(t1, t3, low), R3 = __builtin_shuffle(t1, t3, high);
+    const Lanes8 t0 = __builtin_shufflevector(x, y, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x1 y1 | x4 y4 x5 y5
+    const Lanes8 t1 = __builtin_shufflevector(x, y, 2, 10, 3, 11, 6, 14, 7, 15);    // x2 y2 x3 y3 | x6 y6 x7 y7
+    const Lanes8 t2 = __builtin_shufflevector(z, fill, 0, 8, 1, 9, 4, 12, 5, 13);  // z0 - z1 - | z4 - z5 -
+    const Lanes8 t3 = __builtin_shufflevector(z, fill, 2, 10, 3, 11, 6, 14, 7, 15); // z2 - z3 - | z6 - z7 -
+    const Lanes8 R0 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13), R1 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+    const Lanes8 R2 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13), R3 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
     rows[0] = lowHalf(R0), rows[4] = highHalf(R0);
     rows[1] = lowHalf(R1), rows[5] = highHalf(R1);
     rows[2] = lowHalf(R2), rows[6] = highHalf(R2);

@@ -15,6 +15,8 @@ constexpr std::size_t kLargestChunkSlots = 1 << 16;
 // Points start on cache lines: a step reads and writes every one of them several times.
 constexpr std::size_t kCacheLine = 64;
 
+constexpr std::size_t kNoRoom = static_cast<std::size_t>(-1);
+
 std::size_t roundUp(std::size_t size, std::size_t align) { return (size + align - 1) / align * align; }
 
 std::unique_ptr<SceneStorage>& currentStorage() {
@@ -63,14 +65,34 @@ std::size_t SlotPool::slotOf(const void* p) const {
     return offset % stride_ == 0 ? chunkFirstSlot_[lastChunk_] + offset / stride_ : kNoSlot;
 }
 
+void* ByteArena::allocate(std::size_t size, std::size_t align) {
+    constexpr std::size_t kChunk = 4096;
+    auto fits = [&] {
+        const std::size_t pad = (align - reinterpret_cast<std::uintptr_t>(next_) % align) % align;
+        return left_ >= pad + size ? pad : kNoRoom;
+    };
+    std::size_t pad = next_ != nullptr ? fits() : kNoRoom;
+    if (pad == kNoRoom) {
+        // new[] of bytes is aligned for any fundamental type, which is all the arrays hold.
+        const std::size_t bytes = std::max(kChunk, size + align);
+        chunks_.emplace_back(new std::byte[bytes]);
+        next_ = chunks_.back().get();
+        left_ = bytes;
+        pad = fits();
+    }
+    void* p = next_ + pad;
+    next_ += pad + size;
+    left_ -= pad + size;
+    return p;
+}
+
 SceneStorage::SceneStorage()
     : points_(sizeof(MassPoint), kCacheLine),
       cells_(sizeof(SpringListNode), alignof(SpringListNode)),
       pointListCells_(sizeof(SpringListNode), alignof(SpringListNode)),
       springs_(sizeof(Spring), alignof(Spring)),
       elements_(sizeof(VolumeElement), alignof(VolumeElement)),
-      cubes_(sizeof(Cube), alignof(Cube)),
-      bytes_(4096) {}
+      cubes_(sizeof(Cube), alignof(Cube)) {}
 
 SceneStorage& sceneStorage() { return *currentStorage(); }
 

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <memory_resource>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -43,6 +42,18 @@ private:
     std::size_t used_ = 0;      // slots used in the last chunk
     std::size_t capacity_ = 0;  // slots in the last chunk
     std::size_t count_ = 0;
+};
+
+// Raw memory for the scene's growable arrays, handed out from chunks that live as long as
+// the storage (portable: some standard libraries have no std::pmr).
+class ByteArena {
+public:
+    void* allocate(std::size_t size, std::size_t align);
+
+private:
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    std::byte* next_ = nullptr;
+    std::size_t left_ = 0;
 };
 
 // Remembered ends of long chains, so that appending to them while a big scene is built does
@@ -122,7 +133,7 @@ private:
     SlotPool springs_;
     SlotPool elements_;
     SlotPool cubes_;
-    std::pmr::monotonic_buffer_resource bytes_;
+    ByteArena bytes_;
     StepTables stepTables_;
 };
 
