@@ -1,5 +1,6 @@
 #include "interaction/mouse.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "sim/world.h"
@@ -16,9 +17,10 @@ std::int64_t dragUp(int y) { return static_cast<std::int64_t>(pressY) - y; }
 
 void releaseLeft(int x, int y) {
     // A drag with no step between press and release has no duration, and one across a
-    // restart a negative one: both count as one step, so the push is finite and follows the drag.
+    // restart a negative one: both count as the shortest drag the window can time, so the
+    // push is finite and follows the drag.
     float elapsed = simTime - pressTime;
-    if (!(elapsed > 0.0f)) elapsed = timeStep;
+    if (!(elapsed > 0.0f)) elapsed = kShortestTimedDrag;
     const double scale = static_cast<double>(kPushScale) / static_cast<double>(elapsed);
 
     pushForce.x = 0.0f;
@@ -40,6 +42,15 @@ void releaseRight(int x, int y) {
     pushForce.z = kPushScale * static_cast<float>(dragUp(y));
 }
 
+// Shortens pushForce to kMaxPushPerPoint, keeping its direction; shorter pushes keep their bits.
+void limitPush() {
+    const double x = pushForce.x, y = pushForce.y, z = pushForce.z;
+    const double m = std::sqrt(x * x + y * y + z * z);
+    if (!(m > kMaxPushPerPoint)) return;
+    const double shrink = kMaxPushPerPoint / m;
+    pushForce = Vec3{static_cast<float>(x * shrink), static_cast<float>(y * shrink), static_cast<float>(z * shrink)};
+}
+
 }  // namespace
 
 void onMouse(int button, int state, int x, int y) {
@@ -49,10 +60,12 @@ void onMouse(int button, int state, int x, int y) {
         pressTime = simTime;
     } else if (button == kLeftButton && state == kButtonUp) {
         releaseLeft(x, y);
+        limitPush();
     } else if (button == kRightButton && state == kButtonDown) {
         pressX = x;
         pressY = y;
     } else if (button == kRightButton && state == kButtonUp) {
         releaseRight(x, y);
+        limitPush();
     }
 }

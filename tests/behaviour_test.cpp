@@ -65,10 +65,9 @@ TEST_F(BehaviourTest, HardPushTearsBreakableSpringsAndOnlyThen) {
         resetWorld();
         breakableOn = breakable;
         onKey('3', 0, 0);
-        // A fast left drag to the right (400 pixels in 0.05 s) slams the row into the far wall.
-        onMouse(kLeftButton, kButtonDown, 200, 300);
-        simulate(100);
-        onMouse(kLeftButton, kButtonUp, 600, 300);
+        // A long right drag to the right, the hardest push there is, slams the row into the far wall.
+        onMouse(kRightButton, kButtonDown, 0, 300);
+        onMouse(kRightButton, kButtonUp, 2000, 300);
         simulate(3000);
         const size_t left = activeSprings().size();
         if (breakable) {
@@ -99,6 +98,19 @@ TEST_F(BehaviourTest, PendulumAnchorsNeverMoveWhileItSwings) {
     // The cubes hang below the anchors' height... and above the floor.
     EXPECT_LT(leadCube->corners[0]->position.z, 8.0f);
     EXPECT_GT(leadCube->corners[0]->position.z, 0.0f);
+}
+
+TEST_F(BehaviourTest, FlickWithinOneFrameLeavesTheSevenCubeRowFinite) {
+    // Press and release between the same two steps, as a quick flick in the window gives.
+    onKey('7', 0, 0);
+    simulate(1400);
+    onMouse(kLeftButton, kButtonDown, 400, 300);
+    onMouse(kLeftButton, kButtonUp, 420, 300);
+    simulate(4000);
+    for (MassPoint* p : movingPoints()) {
+        ASSERT_TRUE(std::isfinite(p->position.y) && std::isfinite(p->velocity.y));
+    }
+    EXPECT_GT(leadCube->corners[0]->position.y, 0.5f) << "the flick pushed the row toward +y";
 }
 
 }  // namespace

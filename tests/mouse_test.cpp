@@ -1,5 +1,7 @@
 // Mouse drags arm a push.
 
+#include <cmath>
+
 #include "interaction/mouse.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
@@ -63,16 +65,40 @@ TEST_F(MouseTest, LeftReleaseAfterRightPressUsesItsPlaceAndTheLastLeftTime) {
     EXPECT_VEC3_EQ(pushForce, 0.0f, 10.0f, 4.0f);
 }
 
-TEST_F(MouseTest, DragWithoutElapsedTimeCountsAsOneStepAndFollowsTheDrag) {
-    // No step between press and release: one step's time, a finite push (FP traps are on).
+TEST_F(MouseTest, DragWithoutElapsedTimeCountsAsOneFrameAndFollowsTheDrag) {
+    // No step between press and release: one frame's time (80 steps), a finite push.
     leftDrag(100, 200, 2.0f, 150, 180, 2.0f);
-    EXPECT_FLOAT_EQ(pushForce.y, 0.1f / 0.0005f * 50.0f);
-    EXPECT_FLOAT_EQ(pushForce.z, 0.1f / 0.0005f * 20.0f);
-    // A restart between press and release: still along the drag, not against it.
+    EXPECT_VEC3_EQ(pushForce, 0.0f, 0.1 / 0.04 * 50.0, 0.1 / 0.04 * 20.0);
+    // A restart between press and release: the same, along the drag, not against it.
     leftDrag(100, 200, 2.0f, 150, 180, 0.5f);
-    EXPECT_GT(pushForce.y, 0.0f);
-    EXPECT_GT(pushForce.z, 0.0f);
-    EXPECT_FLOAT_EQ(pushForce.y, 0.1f / 0.0005f * 50.0f);
+    EXPECT_VEC3_EQ(pushForce, 0.0f, 0.1 / 0.04 * 50.0, 0.1 / 0.04 * 20.0);
+}
+
+TEST_F(MouseTest, PushesLongerThanTheBoundAreShortenedInTheirDirection) {
+    struct Case {
+        int dx, dy;                    // right drag, pixels right and up
+        float x, y, z;                 // the push armed
+    } const cases[] = {
+        {1999, 0, 0.0f, 0.1f * 1999.0f, 0.0f},  // below the bound: as it was, bit for bit
+        {2000, 0, 0.0f, 200.0f, 0.0f},          // at the bound
+        {2001, 0, 0.0f, 200.0f, 0.0f},          // just above it
+        {3000, 4000, 0.0f, 120.0f, 160.0f},     // 500 long: 3 : 4 kept
+        {-3000, -4000, 0.0f, -120.0f, -160.0f},
+    };
+    for (const Case& c : cases) {
+        onMouse(kRightButton, kButtonDown, 100, 5000);
+        onMouse(kRightButton, kButtonUp, 100 + c.dx, 5000 - c.dy);
+        if (c.dx == 1999) {
+            EXPECT_TRUE(sameBits(pushForce, Vec3{c.x, c.y, c.z}));
+        }
+        EXPECT_VEC3_EQ(pushForce, c.x, c.y, c.z);
+        EXPECT_EQ(pushStepsLeft, 200);
+    }
+    // Left drags too, in the x-y plane as well: at most the bound long, direction kept.
+    pushPlaneYZ = false;
+    leftDrag(0, 0, 1.0f, 300, 400, 1.0005f);
+    EXPECT_VEC3_EQ(pushForce, 160.0f, 120.0f, 0.0f);
+    EXPECT_EQ(pushStepsLeft, 100);
 }
 
 TEST_F(MouseTest, MiddleButtonAndUnknownStatesChangeNothing) {
@@ -93,8 +119,8 @@ TEST_F(MouseTest, MiddleButtonAndUnknownStatesChangeNothing) {
 TEST_F(MouseTest, FarOutsideTheWindowNothingOverflows) {
     onMouse(kRightButton, kButtonDown, -2147483647 - 1, 2147483647);
     onMouse(kRightButton, kButtonUp, 2147483647, -2147483647 - 1);
-    EXPECT_GT(pushForce.y, 4.0e8f);
-    EXPECT_GT(pushForce.z, 4.0e8f);
+    EXPECT_FLOAT_EQ(pushForce.y, 200.0 / std::sqrt(2.0));
+    EXPECT_FLOAT_EQ(pushForce.z, 200.0 / std::sqrt(2.0));
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ void dragAt(int step) {
         case 100: onMouse(kLeftButton, kButtonDown, 400, 300); break;
         case 140: onMouse(kLeftButton, kButtonUp, 470, 230); break;
         case 700: onMouse(kRightButton, kButtonDown, 100, 100); break;
-        case 701: onMouse(kRightButton, kButtonUp, 400, 20); break;
+        case 701: onMouse(kRightButton, kButtonUp, 2100, 100); break;  // the longest push, toward +y
         case 1300: onMouse(kLeftButton, kButtonDown, 300, 300); break;
         case 1320: onMouse(kLeftButton, kButtonUp, 200, 160); break;
         default: break;
