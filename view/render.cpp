@@ -7,6 +7,7 @@
 #include "model/spring.h"
 #include "model/spring_list.h"
 #include "sim/world.h"
+#include "view/camera.h"
 #include "view/frame_clock.h"
 #include "view/frame_pacing.h"
 
@@ -17,16 +18,11 @@ namespace {
 constexpr float kRoomMargin = 0.05f;
 constexpr float kPointEdge = 0.1f;
 
+CameraTarget camera;
+
 void lookAtLeadCube() {
-    // Three corners times a quarter, not their mean: the target lies three quarters of the
-    // way from the origin to the centroid of corners 0, 1 and 3.
-    const Vec3& p0 = leadCube->corners[0]->position;
-    const Vec3& p1 = leadCube->corners[1]->position;
-    const Vec3& p3 = leadCube->corners[3]->position;
-    const float targetX = 0.25f * (p0.x + p1.x + p3.x);
-    const float targetY = 0.25f * (p0.y + p1.y + p3.y);
-    const float targetZ = 0.25f * (p0.z + p1.z + p3.z);
-    gluLookAt(5.0, 4.5, 3.0, targetX, targetY, targetZ, 0.0, 0.0, 1.0);
+    const Vec3 target = camera.follow(*leadCube);
+    gluLookAt(5.0, 4.5, 3.0, target.x, target.y, target.z, 0.0, 0.0, 1.0);
 }
 
 // The floor and the near (y = roomMinY) and far (y = roomMaxY) walls; none at the x bounds,
