@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
@@ -22,19 +23,32 @@ const char* const kWithoutDesktop =
     "start it on a desktop, or in a virtual X server with `xvfb-run -a make run`; to simulate without a "
     "window, use the headless runner tremblo-sim";
 
-// Without an X display GLUT can only fail; say so in one line, and where to go instead.
-bool haveDisplay() {
+// Without an X display GLUT can only fail; say so in one line, and where to go instead. A
+// display named on the command line (-display HOST:N, which GLUT takes) counts like DISPLAY.
+bool haveDisplay(int argc, char** argv) {
     const char* display = std::getenv("DISPLAY");
-    return display != nullptr && display[0] != '\0';
+    if (display != nullptr && display[0] != '\0') return true;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-display") == 0) return true;
+    }
+    return false;
 }
 
 #ifdef FREEGLUT
-// GLUT's fatal errors (a display that cannot be opened, no OpenGL context) as one line with
-// the same advice. GLUT cannot go on after one, so neither does the program.
+const char* programName = "tremblo";
+
+// GLUT's fatal errors. A display that cannot be opened gets one line with the same advice;
+// any other keeps GLUT's own wording. GLUT cannot go on after one, so neither does the program.
 [[noreturn]] void onToolkitError(const char* format, va_list args) {
-    std::fprintf(stderr, "tremblo: ");
-    std::vfprintf(stderr, format, args);
-    std::fprintf(stderr, ": %s\n", kWithoutDesktop);
+    if (std::strstr(format, "failed to open display") != nullptr) {
+        std::fprintf(stderr, "tremblo: ");
+        std::vfprintf(stderr, format, args);
+        std::fprintf(stderr, ": %s\n", kWithoutDesktop);
+    } else {
+        std::fprintf(stderr, "freeglut (%s): ", programName);
+        std::vfprintf(stderr, format, args);
+        std::fputc('\n', stderr);
+    }
     std::exit(1);
 }
 #endif
@@ -42,7 +56,7 @@ bool haveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!haveDisplay()) {
+    if (!haveDisplay(argc, argv)) {
         std::fprintf(stderr, "tremblo: no display (DISPLAY is not set): %s\n", kWithoutDesktop);
         return 1;
     }
@@ -52,6 +66,7 @@ int main(int argc, char** argv) {
 
 #ifdef FREEGLUT
     // Added to the start-up order: GLUT's own error messages, before it can fail.
+    programName = argv[0];
     glutInitErrorFunc(onToolkitError);
 #endif
     glutInit(&argc, argv);

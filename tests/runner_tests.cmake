@@ -4,6 +4,7 @@
 add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/test_main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/script_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/script_runner_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/options_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/state_hash_test.cpp
 )

@@ -68,8 +68,12 @@ int main(int argc, char** argv) {
         written = std::fflush(traceFile) == 0 && std::ferror(traceFile) == 0;
         if (!traceToStdout && std::fclose(traceFile) != 0) written = false;
     }
-    std::fprintf(stderr, "tremblo-sim: %" PRIu64 " steps, simTime %.9g s, %d moving points, %d active springs\n",
+    std::fprintf(stderr, "tremblo-sim: %" PRIu64 " steps, simTime %.9g s, %d moving points, %d active springs",
                  summary.steps, static_cast<double>(summary.simTime), summary.movingPoints, summary.activeSprings);
+    if (summary.firstNonFiniteStep != 0) {
+        std::fprintf(stderr, ", not finite after step %" PRIu64, summary.firstNonFiniteStep);
+    }
+    std::fputc('\n', stderr);
     if (options.hash) std::printf("%016" PRIx64 "\n", hashMovingPoints());
     if (!written) {
         std::fprintf(stderr, "tremblo-sim: error writing trace '%s'\n", options.tracePath.c_str());

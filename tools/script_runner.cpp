@@ -1,5 +1,7 @@
 #include "tools/script_runner.h"
 
+#include <cmath>
+
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "model/mass_point.h"
@@ -12,6 +14,14 @@ static_assert(kScriptLeftButton == kLeftButton && kScriptMiddleButton == kMiddle
               "script button codes are the mouse callback's");
 
 void startWorld() { onKey('1', 0, 0); }
+
+bool movingPointsFinite() {
+    auto finite = [](const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); };
+    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
+        if (!finite(p->position) || !finite(p->velocity)) return false;
+    }
+    return true;
+}
 
 int countMovingPoints() {
     int count = 0;
@@ -37,6 +47,10 @@ RunSummary runScript(const std::vector<ScriptCommand>& commands, TraceWriter* tr
                 for (std::uint64_t i = 0; i < command.steps; ++i) {
                     onIdle();
                     ++summary.steps;
+                    // Only until the first: a blown-up scene stays so until a restart.
+                    if (summary.firstNonFiniteStep == 0 && !movingPointsFinite()) {
+                        summary.firstNonFiniteStep = summary.steps;
+                    }
                     if (trace != nullptr && summary.steps % every == 0) trace->writeSample(summary.steps);
                 }
                 break;

@@ -13,6 +13,9 @@ struct RunSummary {
     float simTime = 0.0f;     // of the scene in place at the end
     int movingPoints = 0;
     int activeSprings = 0;
+    // The first step after which a moving point's position or velocity was not finite (the
+    // scene blew up), counted like `steps`; 0 when every step stayed finite.
+    std::uint64_t firstNonFiniteStep = 0;
 };
 
 // The window program's start state: flags as they are at start-up, then the one-cube scene.
@@ -23,6 +26,9 @@ void startWorld();
 // callback (never throttled here: no frame is ever drawn). With a trace, samples go out before
 // the first command and after every step whose running count is a multiple of `every`.
 RunSummary runScript(const std::vector<ScriptCommand>& commands, TraceWriter* trace, std::uint64_t every);
+
+// True when every moving point's position and velocity is finite.
+bool movingPointsFinite();
 
 // Counts of the current scene.
 int countMovingPoints();

@@ -77,18 +77,44 @@ def settled(demo):
 
 
 def test_without_display(program):
-    """No DISPLAY, or one that no X server answers: one line of advice and a failure status."""
+    """No DISPLAY, or one that no X server answers (named by DISPLAY or by -display): one line of
+    advice and a failure status."""
     no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
     unanswered = dict(no_display, DISPLAY=":64999")
-    for env, hints in ((no_display, ("DISPLAY", "xvfb-run", "tremblo-sim")),
-                       (unanswered, (":64999", "xvfb-run", "tremblo-sim"))):
-        result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=60)
+    for args, env, hints in (([], no_display, ("DISPLAY", "xvfb-run", "tremblo-sim")),
+                             ([], unanswered, (":64999", "xvfb-run", "tremblo-sim")),
+                             (["-display", ":64998"], no_display, (":64998", "xvfb-run", "tremblo-sim"))):
+        result = subprocess.run([program, *args], env=env, capture_output=True, text=True, timeout=60)
         check(result.returncode != 0, "without a display the program must fail, it returned 0")
         check(result.stdout == "", "without a display nothing goes to stdout, got %r" % result.stdout)
         lines = result.stderr.splitlines()
         check(len(lines) == 1, "without a display one line of explanation, got %r" % result.stderr)
         for hint in hints:
             check(hint in lines[0], "the no-display line names %s: %r" % (hint, lines[0]))
+
+
+def test_display_option(program, workdir):
+    """-display names the X server when DISPLAY is unset: the window opens there."""
+    server = XServer()
+    demo = Demo(program, server, workdir, display_option=True)
+    try:
+        test_console(demo)
+    finally:
+        demo.stop()
+        server.stop()
+
+
+def test_toolkit_error(program):
+    """A fatal toolkit error other than a display that cannot be opened keeps GLUT's own words."""
+    server = XServer(extra=("-extension", "GLX"))
+    try:
+        result = subprocess.run([program], env=server.env(), capture_output=True, text=True, timeout=60)
+    finally:
+        server.stop()
+    check(result.returncode != 0, "without OpenGL the program must fail, it returned 0")
+    lines = result.stderr.splitlines()
+    check(len(lines) == 1 and lines[0].startswith("freeglut (") and "xvfb-run" not in lines[0],
+          "GLUT's own one-line message, without the display advice, got %r" % result.stderr)
 
 
 def test_console(demo):
@@ -216,8 +242,12 @@ def main():
     try:
         test_without_display(program)
         print("ok: without a display, or with one that nobody answers, one line of advice and a non-zero exit")
-        server = XServer()
+        test_toolkit_error(program)
+        print("ok: other toolkit errors keep GLUT's own message")
         workdir = tempfile.mkdtemp(prefix="tremblo-e2e-")
+        test_display_option(program, workdir)
+        print("ok: with DISPLAY unset, -display opens the window on the display it names")
+        server = XServer()
         demo = Demo(program, server, workdir)
         test_console(demo)
         print("ok: the console shows exactly the banner and the help")

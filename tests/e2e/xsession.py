@@ -29,12 +29,13 @@ def wait_for(condition, what, limit=WAIT_LIMIT, interval=0.1):
 
 
 class XServer:
-    """Xvfb on a display number it picks itself among the free ones."""
+    """Xvfb on a display number it picks itself among the free ones; extra: more Xvfb options."""
 
-    def __init__(self):
+    def __init__(self, extra=()):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             *extra],
             pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -64,15 +65,21 @@ class XServer:
 
 
 class Demo:
-    """The window program running on an X server, its console caught in files."""
+    """The window program running on an X server, its console caught in files. With
+    display_option, the server is named by -display on the command line and DISPLAY is unset."""
 
-    def __init__(self, program, server, workdir):
+    def __init__(self, program, server, workdir, display_option=False):
         self.program = program
         self.server = server
         self.stdout_path = os.path.join(workdir, "stdout.txt")
         self.stderr_path = os.path.join(workdir, "stderr.txt")
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.process = subprocess.Popen([program], env=server.env(), cwd=workdir, stdout=out, stderr=err,
+            if display_option:
+                command = [program, "-display", server.display]
+                env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+            else:
+                command, env = [program], server.env()
+            self.process = subprocess.Popen(command, env=env, cwd=workdir, stdout=out, stderr=err,
                                             stdin=subprocess.DEVNULL)
         self.window = wait_for(self._find_window, "the window to appear")
 
