@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz deps bench clean
+.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz deps bench push-sweep clean
 
 all: build
 
@@ -45,6 +45,13 @@ test-fuzz:
 # Step and build benchmarks next to the flat-array yardstick, in build-bench (not part of test).
 bench:
 	bash bench/run.sh
+
+# Does any push a person can make blow a scene up? Every scene, flag set, direction and length
+# (a few minutes; the README's table).
+push-sweep:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTREMBLO_BENCH=ON -DTREMBLO_WINDOW=OFF -DTREMBLO_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target push_sweep
+	build-bench/bench/push_sweep
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz
