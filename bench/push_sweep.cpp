@@ -20,6 +20,7 @@
 #include "model/mass_point.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
+#include "tools/script_runner.h"
 
 namespace {
 
@@ -35,14 +36,6 @@ const char* const kDragNames[] = {"right", "left y-z", "left x-y"};
 struct Flags {
     bool gravity, volume, plastic, breakable;
 };
-
-bool movingPointsFinite() {
-    auto finite = [](const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); };
-    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
-        if (!finite(p->position) || !finite(p->velocity)) return false;
-    }
-    return true;
-}
 
 // Steps n times; false as soon as the scene is no longer finite (checked every 100 steps and
 // at the end: a blown-up scene stays blown up).
