@@ -1,6 +1,5 @@
 #include "view/frame_view.h"
 
-#include "model/cube.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/spring_list.h"
@@ -12,16 +11,10 @@ namespace {
 // the floor just touches the floor's quad.
 constexpr float kRoomMargin = 0.05f;
 
-ViewCamera lookAtLeadCube() {
-    // Three corners times a quarter, not their mean: the target lies three quarters of the
-    // way from the origin to the centroid of corners 0, 1 and 3.
-    const Vec3& p0 = leadCube->corners[0]->position;
-    const Vec3& p1 = leadCube->corners[1]->position;
-    const Vec3& p3 = leadCube->corners[3]->position;
-    const float targetX = 0.25f * (p0.x + p1.x + p3.x);
-    const float targetY = 0.25f * (p0.y + p1.y + p3.y);
-    const float targetZ = 0.25f * (p0.z + p1.z + p3.z);
-    return ViewCamera{5.0, 4.5, 3.0, targetX, targetY, targetZ, 0.0, 0.0, 1.0, -1.0, 1.0, -1.0, 1.0, 1.5, 50.0};
+// From the fixed eye point (5, 4.5, 3), z up, toward the lead cube.
+ViewCamera lookAtLeadCube(CameraTarget& target) {
+    const Vec3 t = target.follow(*leadCube);
+    return ViewCamera{5.0, 4.5, 3.0, t.x, t.y, t.z, 0.0, 0.0, 1.0, kFrustum};
 }
 
 // The floor and the near (y = roomMinY) and far (y = roomMaxY) walls; none at the x bounds,
@@ -43,7 +36,7 @@ std::array<RoomQuad, 3> describeRoom() {
 }  // namespace
 
 void describeFrame(FrameView& frame) {
-    frame.camera = lookAtLeadCube();
+    frame.camera = lookAtLeadCube(frame.target);
     frame.room = describeRoom();
 
     // The terminator cell holds no spring.
