@@ -11,7 +11,7 @@ PORT       ?= 8000
 # The linker's JavaScript optimiser needs the node modules that Debian keeps there.
 WEB_ENV    := NODE_PATH=/usr/share/nodejs
 
-.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz test-web deps web serve bench clean
+.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz test-web deps web serve bench push-sweep clean
 
 all: build
 
@@ -74,6 +74,13 @@ serve: web
 # Step and build benchmarks next to the flat-array yardstick, in build-bench (not part of test).
 bench:
 	bash bench/run.sh
+
+# Does any push a person can make blow a scene up? Every scene, flag set, direction and length
+# (a few minutes; the README's table).
+push-sweep:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTREMBLO_BENCH=ON -DTREMBLO_WINDOW=OFF -DTREMBLO_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target push_sweep
+	build-bench/bench/push_sweep
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz $(WEB_BUILD) $(WEB_SITE)
