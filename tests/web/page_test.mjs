@@ -222,12 +222,18 @@ async function testRightDrag(p, still) {
   check(menuBlocked, 'the canvas opens no context menu');
 
   await p.drag('right', [250, 450], [900, 450]);
+  await expectMoveTowardPlusY(p, still, 'a right drag to the right');
+}
+
+// The first clear move of the cube tells the direction of the push; one the wrong way would
+// come back only after a bounce off the near wall.
+async function expectMoveTowardPlusY(p, still, what) {
   const d = await waitFor(async () => {
     const b = (await p.picture()).body;
     const shift = b ? [b.cx - still.body.cx, b.cy - still.body.cy] : [0, 0];
     return Math.abs(shift[0]) + Math.abs(shift[1]) >= 10 ? shift : null;
-  }, 'the cube to move after the drag');
-  check(d[0] > 0 && Math.abs(d[1]) < d[0], `a right drag to the right moves the cube toward +y (right on screen), it moved by ${d}`);
+  }, `the cube to move after ${what}`);
+  check(d[0] > 0 && Math.abs(d[1]) < d[0], `${what} moves the cube toward +y (right on screen), it moved by ${d}`);
 }
 
 async function testFallAndSettle(p, still) {
@@ -333,6 +339,10 @@ async function main() {
     console.log("ok: with gravity off, '1' leaves the cube hanging still where it starts");
     await testRightDrag(p, still);
     console.log('ok: a right drag to the right, released outside the canvas, moves the cube toward +y; no context menu');
+    await restartHanging(p);
+    await p.drag('left', [250, 450], [550, 450]);
+    await expectMoveTowardPlusY(p, still, 'a left drag to the right');
+    console.log('ok: a left drag to the right moves the cube toward +y');
     await restartHanging(p);
     const oneCube = await testFallAndSettle(p, still);
     console.log('ok: gravity on: the picture changes as the cube falls, then settles on the floor');
