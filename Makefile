@@ -3,7 +3,15 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz deps bench push-sweep clean
+# The web version: emscripten's CMake tree, and the folder that is the static site (the page,
+# its script and module) with the node runner beside it.
+WEB_BUILD  ?= build-wasm
+WEB_SITE   ?= build-web
+PORT       ?= 8000
+# The linker's JavaScript optimiser needs the node modules that Debian keeps there.
+WEB_ENV    := NODE_PATH=/usr/share/nodejs
+
+.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz test-web deps web serve bench push-sweep clean
 
 all: build
 
@@ -19,21 +27,22 @@ run:
 
 # Everything: the release build's tests (unit, runner, soak, pinned hashes, window end to end),
 # then all but the window's again under AddressSanitizer/LeakSanitizer/UndefinedBehaviorSanitizer,
-# then the Debug-against-optimised trace comparison, then 60 s of fuzzing the script reader.
-test: deps test-release test-sanitize test-determinism test-fuzz
+# then the Debug-against-optimised trace comparison, then 60 s of fuzzing the script reader,
+# then the web version: the node runner against the native one, the page in headless Chromium.
+test: deps test-release test-sanitize test-determinism test-fuzz test-web
 
 deps:
 	bash scripts/install-deps.sh
 
 test-release: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE web
 
 # Leaks are reported at exit of every test process; any sanitizer report fails its test.
 test-sanitize:
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREMBLO_SANITIZE=ON -DTREMBLO_WINDOW=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE e2e
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE 'e2e|web'
 
 # The example scripts' full traces: two optimised runs and a Debug run, byte for byte.
 test-determinism: build
@@ -41,6 +50,26 @@ test-determinism: build
 
 test-fuzz:
 	bash scripts/run-fuzz.sh 60
+
+# The web tests run from the native build's CTest, pointed at the site (label web).
+test-web: web build
+	bash scripts/install-deps.sh chromium
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	cmake -S . -B $(BUILD) -DTREMBLO_WEB_SITE=$(CURDIR)/$(WEB_SITE)
+	cd $(BUILD) && ctest --output-on-failure -L web
+
+# The static site in $(WEB_SITE): index.html, page.js, tremblo.js, tremblo.wasm, ...; and the
+# headless runner for node, $(WEB_SITE)/tremblo-sim.js.
+web:
+	bash scripts/install-deps.sh emscripten
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF \
+	  -DTREMBLO_TESTS=OFF -DTREMBLO_WEB_SITE=$(CURDIR)/$(WEB_SITE)
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# Serves the site on this machine only; Ctrl-C stops it.
+serve: web
+	@echo "tremblo in a browser: http://127.0.0.1:$(PORT)/"
+	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_SITE) $(PORT)
 
 # Step and build benchmarks next to the flat-array yardstick, in build-bench (not part of test).
 bench:
@@ -54,4 +83,4 @@ push-sweep:
 	build-bench/bench/push_sweep
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz $(WEB_BUILD) $(WEB_SITE)

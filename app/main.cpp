@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/time_step.h"
@@ -82,17 +83,8 @@ int main(int argc, char** argv) {
     glutMouseFunc(onMouse);
     glutIdleFunc(onIdle);
 
-    printf("tremblo 0.1\n");
-    printf("*********************\n\n");
-    printf("press '1' up to '7' to restart with 'x' cubes\n");
-    printf("press 'x' to use forces in xz direction, x again for yz direction.\n");
-    printf("press '3' to restart with three cubes\n");
-    printf("press 'p' to restart with a pendulum\n");
-    printf("press 'q' to restart with a cube, sticky to the wall.\n");
-    printf("press 'z' to make the springs destroyable/undestroyable\n");
-    printf("press 'u' to make the springs plastic/elastic\n");
-    printf("press 'g' to turn on/off the gravity\n");
-    printf("press 'v' to turn on/off the volume constraint\n");
+    // The banner and the key help, one text at a time (the page shows the same texts).
+    for (const char* text : consoleTexts) std::printf("%s", text);
     // A pipe would otherwise hold the help back until the process ends.
     std::fflush(stdout);
 

@@ -3,7 +3,8 @@
 # already present are left alone, so this is quick on a machine that has everything.
 set -euo pipefail
 
-# With arguments, installs just those packages (scripts/run-fuzz.sh uses it for clang).
+# With arguments, installs just those packages (scripts/run-fuzz.sh uses it for clang, make web
+# for emscripten).
 if [ $# -gt 0 ]; then
   packages=("$@")
 else
@@ -13,6 +14,9 @@ packages=(cmake g++ libgtest-dev libgmock-dev freeglut3-dev libglu1-mesa-dev)
 # OpenGL (libgl1-mesa-dri), keys and drags (xdotool), window facts (x11-utils), screenshots
 # (imagemagick) and the test driver (python3).
 packages+=(xvfb xauth libgl1-mesa-dri xdotool x11-utils imagemagick python3)
+# The web version: emscripten (the core for WebAssembly and node), and Chromium for the page's
+# end-to-end test (driven by playwright-core from npm, tests/web/package-lock.json).
+packages+=(emscripten chromium)
 fi
 
 missing=()

@@ -2,69 +2,33 @@
 
 #include <GL/glut.h>
 
-#include "model/cube.h"
-#include "model/mass_point.h"
-#include "model/spring.h"
-#include "model/spring_list.h"
-#include "sim/world.h"
-#include "view/camera.h"
 #include "view/frame_clock.h"
 #include "view/frame_pacing.h"
+#include "view/frame_view.h"
 
 namespace {
 
-// The room's quads stand out of the room by this much (scene units), so a point resting on
-// the floor just touches the floor's quad.
-constexpr float kRoomMargin = 0.05f;
-constexpr float kPointEdge = 0.1f;
+FrameView frame;
 
-CameraTarget camera;
-
-void lookAtLeadCube() {
-    const Vec3 target = camera.follow(*leadCube);
-    gluLookAt(5.0, 4.5, 3.0, target.x, target.y, target.z, 0.0, 0.0, 1.0);
-}
-
-// The floor and the near (y = roomMinY) and far (y = roomMaxY) walls; none at the x bounds,
-// no ceiling.
 void drawRoom() {
-    const float minX = roomMinX - kRoomMargin;
-    const float maxX = roomMaxX + kRoomMargin;
-    const float minY = roomMinY - kRoomMargin;
-    const float maxY = roomMaxY + kRoomMargin;
-    const float bottom = floorZ - kRoomMargin;
-    const float top = roomMaxZ + kRoomMargin;
-
     glBegin(GL_QUADS);
-    glColor3f(0.0f, 0.4f, 1.0f);  // floor
-    glVertex3f(minX, minY, bottom);
-    glVertex3f(maxX, minY, bottom);
-    glVertex3f(maxX, maxY, bottom);
-    glVertex3f(minX, maxY, bottom);
-    glColor3f(0.0f, 0.4f, 0.77f);  // near wall
-    glVertex3f(minX, minY, bottom);
-    glVertex3f(maxX, minY, bottom);
-    glVertex3f(maxX, minY, top);
-    glVertex3f(minX, minY, top);
-    glColor3f(0.0f, 0.0f, 0.77f);  // far wall
-    glVertex3f(maxX, maxY, bottom);
-    glVertex3f(minX, maxY, bottom);
-    glVertex3f(minX, maxY, top);
-    glVertex3f(maxX, maxY, top);
+    for (const RoomQuad& quad : frame.room) {
+        glColor3f(quad.colour.r, quad.colour.g, quad.colour.b);
+        for (const Vec3& v : quad.corners) glVertex3f(v.x, v.y, v.z);
+    }
     glEnd();
 }
 
 void drawFrame() {
+    describeFrame(frame);
+    const ViewCamera& c = frame.camera;
+
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    lookAtLeadCube();
+    gluLookAt(c.eyeX, c.eyeY, c.eyeZ, c.targetX, c.targetY, c.targetZ, c.upX, c.upY, c.upZ);
     drawRoom();
-
-    // The terminator cell holds no spring.
-    for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) drawSpring(*cell->spring);
-
-    // Moving points only: neither the chain head nor the anchors outside the chain.
-    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) drawPoint(*p);
+    for (std::size_t i = 0; i < frame.springEnds.size(); i += 2) drawSpring(frame.springEnds[i], frame.springEnds[i + 1]);
+    for (const Vec3& p : frame.points) drawPoint(p);
 
     glFlush();
     glutSwapBuffers();
@@ -80,23 +44,22 @@ void onReshape(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glFrustum(-1.0, 1.0, -1.0, 1.0, 1.5, 50.0);
+    glFrustum(kFrustum.left, kFrustum.right, kFrustum.bottom, kFrustum.top, kFrustum.near, kFrustum.far);
     glMatrixMode(GL_MODELVIEW);
     onDisplay();
 }
 
-void drawSpring(const Spring& spring) {
+void drawSpring(const Vec3& a, const Vec3& b) {
     glBegin(GL_LINES);
-    glColor3f(1.0f, 0.0f, 0.0f);
-    glVertex3fv(&spring.a->position.x);
-    glVertex3fv(&spring.b->position.x);
+    glColor3f(kSpringColour.r, kSpringColour.g, kSpringColour.b);
+    glVertex3fv(&a.x);
+    glVertex3fv(&b.x);
     glEnd();
 }
 
-void drawPoint(const MassPoint& point) {
+void drawPoint(const Vec3& p) {
     // Moved there and back by the opposite translation, without the matrix stack.
-    const Vec3& p = point.position;
-    glColor3f(1.0f, 1.0f, 0.0f);
+    glColor3f(kPointColour.r, kPointColour.g, kPointColour.b);
     glTranslatef(p.x, p.y, p.z);
     glutSolidCube(kPointEdge);
     glTranslatef(-p.x, -p.y, -p.z);

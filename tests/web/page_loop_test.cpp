@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "interaction/keyboard.h"
+#include "sim/time_step.h"
+#include "sim/world.h"
+#include "view/frame_pacing.h"
+#include "web/page_loop.h"
+
+namespace {
+
+std::int32_t handClock = 0;
+std::int32_t readHandClock() { return handClock; }
+
+class PageLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frameClockStarted = false;
+        lastFrameClock = 0;
+        stepsSinceFrame = 0;
+        handClock = 1000;
+        idleHooks = IdleHooks{};
+        setPaused(false);
+        onKey('1', 0, 0);
+    }
+    void TearDown() override {
+        idleHooks = IdleHooks{};
+        setPaused(false);
+    }
+
+    // Runs the loop once; returns the steps it made and whether it drew.
+    static std::uint64_t run(bool& drew) {
+        const std::uint64_t before = stepStats().steps;
+        drew = runUntilFrame(readHandClock);
+        return stepStats().steps - before;
+    }
+};
+
+TEST_F(PageLoopTest, AtMostEightyStepsPerFrameAndFramesFortyMillisecondsApart) {
+    bool drew = true;
+    // The first display call only starts the clock; then 80 steps, and the loop waits.
+    EXPECT_EQ(run(drew), 80u);
+    EXPECT_FALSE(drew);
+    EXPECT_EQ(msUntilFrame(handClock), 40);
+    EXPECT_FLOAT_EQ(simTime, 80 * 0.0005f);
+
+    // Not due yet: nothing more, however often the page comes back.
+    handClock += 39;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(run(drew), 0u);
+        EXPECT_FALSE(drew);
+    }
+    EXPECT_EQ(msUntilFrame(handClock), 1);
+
+    // Due: a frame, before any further step; then the next 80 steps.
+    handClock += 1;
+    EXPECT_EQ(run(drew), 0u);
+    EXPECT_TRUE(drew);
+    EXPECT_EQ(run(drew), 80u);
+    EXPECT_FALSE(drew);
+}
+
+TEST_F(PageLoopTest, PausedDrawsButDoesNotStepAndStepOnceMakesOneStep) {
+    bool drew = false;
+    run(drew);
+    setPaused(true);
+    const float pausedAt = simTime;
+    const std::uint64_t steps = stepStats().steps;
+    for (int frame = 1; frame <= 3; ++frame) {
+        handClock += 40;
+        run(drew);
+        EXPECT_TRUE(drew) << "frame " << frame;
+        EXPECT_EQ(run(drew), 0u);
+        EXPECT_FALSE(drew);
+    }
+    EXPECT_EQ(simTime, pausedAt);
+
+    // Exactly one step, also where the pacing would hold the idle callback back.
+    stepsSinceFrame = 80;
+    stepOnce();
+    EXPECT_EQ(simTime, pausedAt + 0.0005f);
+    EXPECT_EQ(stepStats().steps, steps + 1);
+
+    // Running again: the frame that is due, then steps.
+    setPaused(false);
+    handClock += 40;
+    run(drew);
+    EXPECT_TRUE(drew);
+    run(drew);
+    EXPECT_GT(simTime, pausedAt + 0.0005f);
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+# The web version. Its page loop is plain C++ and is unit tested here on every build. With
+# TREMBLO_WEB_SITE pointing at a built site (make test-web does that), also: the node runner
+# against the native one, and the page in headless Chromium (label web).
+
+include(${PROJECT_SOURCE_DIR}/view/pacing.cmake)
+add_executable(tremblo_web_unit_tests
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/web/page_loop_test.cpp
+  ${PROJECT_SOURCE_DIR}/web/page_loop.cpp
+)
+target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_core GTest::gtest)
+gtest_discover_tests(tremblo_web_unit_tests TEST_PREFIX "web." DISCOVERY_TIMEOUT 60)
+
+set(TREMBLO_WEB_SITE "" CACHE PATH "A built web site (make web) for the web tests; empty: none")
+if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
+  set(site ${TREMBLO_WEB_SITE})
+  set(examples ${PROJECT_SOURCE_DIR}/examples)
+
+  # Same bits in WebAssembly: every example's hash from node equals the native one.
+  add_test(NAME web.node_runner.hashes
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/web/node_runner_hashes.sh $<TARGET_FILE:tremblo-sim>
+            ${site}/tremblo-sim.js ${examples})
+  set_tests_properties(web.node_runner.hashes PROPERTIES LABELS web TIMEOUT 600)
+
+  # Same program: the runner's command-line tests, run against `node tremblo-sim.js`.
+  set(node_sim ${CMAKE_CURRENT_BINARY_DIR}/tremblo-sim-node)
+  file(CONFIGURE OUTPUT ${node_sim} CONTENT "#!/bin/sh\nexec node '${site}/tremblo-sim.js' \"$@\"\n")
+  file(CHMOD ${node_sim} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+       WORLD_EXECUTE)
+  foreach(case IN LISTS TREMBLO_RUNNER_CLI_CASES)
+    add_test(NAME web.node_runner.cli.${case}
+      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/runner/cli_test.sh ${node_sim} ${case} ${examples})
+    set_tests_properties(web.node_runner.cli.${case} PROPERTIES LABELS web TIMEOUT 600)
+  endforeach()
+
+  # The page, served on 127.0.0.1, in headless Chromium.
+  add_test(NAME web.page
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/page_test.mjs ${site})
+  set_tests_properties(web.page PROPERTIES LABELS web TIMEOUT 900)
+endif()

@@ -1,0 +1,152 @@
+// The page: the simulation's module, its main loop on the browser's timers, the picture, the
+// keys and drags on the canvas, and the control panel.
+import { EnergyPlot } from './energy_plot.js';
+import { Renderer } from './renderer.js';
+
+const STATUS_INTERVAL_MS = 250;
+// The toolkit's codes: buttons 0 left, 1 middle, 2 right; states 0 down, 1 up.
+const BUTTON_DOWN = 0, BUTTON_UP = 1;
+// Keys that are no single character, as the toolkit's keyboard callback receives them.
+const CONTROL_KEYS = { Backspace: 8, Tab: 9, Enter: 13, Escape: 27, Delete: 127 };
+
+const sim = await createTremblo();
+const canvas = document.getElementById('view');
+const renderer = new Renderer(canvas);
+const plot = new EnergyPlot(document.getElementById('plot'));
+const statusLine = document.getElementById('status');
+const pauseButton = document.getElementById('pause');
+const stepButton = document.getElementById('step');
+const flagSwitches = [...document.querySelectorAll('#flags [role=switch]')];
+
+// --- What the module shows -------------------------------------------------------------------
+
+function f32(pointer, count) { return sim.HEAPF32.subarray(pointer >> 2, (pointer >> 2) + count); }
+function f64(pointer, count) { return sim.HEAPF64.subarray(pointer >> 3, (pointer >> 3) + count); }
+
+const style = f32(sim._webStyle(), 7).slice();
+function currentFrame() {
+  sim._webDescribeFrame();
+  return {
+    camera: f64(sim._webCamera(), 15),
+    room: f32(sim._webRoom(), 45),
+    springEnds: f32(sim._webSpringEnds(), 3 * sim._webSpringEndCount()),
+    points: f32(sim._webPoints(), 3 * sim._webPointCount()),
+    springColour: style.subarray(0, 3),
+    pointColour: style.subarray(3, 6),
+    pointEdge: style[6],
+  };
+}
+
+function readStatus() {
+  const s = f64(sim._webStatus(), 9);
+  return { simTime: s[0], steps: s[1], stepMs: s[2], points: s[3], springs: s[4],
+    energy: [s[5], s[6], s[7]], flags: s[8] };
+}
+
+function showFlags(flags) {
+  for (const sw of flagSwitches) sw.setAttribute('aria-checked', String((flags & Number(sw.dataset.bit)) !== 0));
+}
+
+// --- Main loop: the window's idle and display calls, paced the same way -----------------------
+
+function tick() {
+  if (sim._webRunUntilFrame()) {
+    renderer.draw(currentFrame());
+    plot.add(performance.now(), readStatus().energy);
+    setTimeout(tick, 0);
+  } else {
+    setTimeout(tick, sim._webMsUntilFrame());
+  }
+}
+
+let last = { t: performance.now(), steps: 0, stepMs: 0 };
+function updateStatus() {
+  const now = performance.now();
+  const s = readStatus();
+  const steps = s.steps - last.steps;
+  const perSecond = steps / ((now - last.t) / 1000);
+  const cost = steps > 0 ? ((s.stepMs - last.stepMs) / steps * 1000).toFixed(1) + ' µs/step' : '– µs/step';
+  last = { t: now, steps: s.steps, stepMs: s.stepMs };
+  statusLine.textContent = `t = ${s.simTime.toFixed(3)} s · ${Math.round(perSecond)} steps/s · ${cost}\n` +
+    `${s.points} moving points · ${s.springs} active springs`;
+  // Exact values for whoever reads the page by program.
+  statusLine.dataset.simTime = String(s.simTime);
+  statusLine.dataset.steps = String(s.steps);
+  showFlags(s.flags);
+  const legend = document.querySelectorAll('#legend span');
+  s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
+  plot.draw();
+}
+
+// --- Keys and drags on the canvas --------------------------------------------------------------
+
+let mouse = { x: 0, y: 0 };
+function canvasPixel(event) {
+  const r = canvas.getBoundingClientRect();
+  return { x: Math.floor((event.clientX - r.left) * canvas.width / r.width),
+    y: Math.floor((event.clientY - r.top) * canvas.height / r.height) };
+}
+
+function key(code) {
+  sim._webKey(code, mouse.x, mouse.y);
+  showFlags(sim._webFlags());
+}
+
+document.addEventListener('keydown', (event) => {
+  if (event.ctrlKey || event.metaKey || event.altKey) return;
+  // Space and Enter on a focused panel button press that button.
+  if (event.target instanceof HTMLButtonElement && (event.key === ' ' || event.key === 'Enter')) return;
+  const code = event.key.length === 1 ? event.key.charCodeAt(0) : CONTROL_KEYS[event.key];
+  if (code === undefined || code > 255) return;
+  if (event.key === ' ' || event.key === 'Tab') event.preventDefault();
+  key(code);
+});
+
+// Buttons pressed on the canvas; their release counts wherever it happens, in canvas pixels
+// (outside the canvas too), as the window's drags do.
+const held = new Set();
+canvas.addEventListener('mousedown', (event) => {
+  canvas.focus();
+  event.preventDefault();
+  mouse = canvasPixel(event);
+  held.add(event.button);
+  sim._webMouse(event.button, BUTTON_DOWN, mouse.x, mouse.y);
+});
+window.addEventListener('mouseup', (event) => {
+  if (!held.delete(event.button)) return;
+  mouse = canvasPixel(event);
+  sim._webMouse(event.button, BUTTON_UP, mouse.x, mouse.y);
+});
+window.addEventListener('mousemove', (event) => { mouse = canvasPixel(event); });
+// The right button drags; it opens no menu on the canvas, nor where a drag from it ends.
+canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+window.addEventListener('contextmenu', (event) => { if (held.size > 0) event.preventDefault(); });
+
+// --- The panel -----------------------------------------------------------------------------------
+
+for (const button of document.querySelectorAll('#scenes button, #flags button')) {
+  button.addEventListener('click', () => key(button.dataset.key.charCodeAt(0)));
+}
+pauseButton.addEventListener('click', () => {
+  const paused = !sim._webPaused();
+  sim._webSetPaused(paused ? 1 : 0);
+  pauseButton.textContent = paused ? 'run' : 'pause';
+  stepButton.disabled = !paused;
+  updateStatus();
+});
+stepButton.addEventListener('click', () => {
+  sim._webStepOnce();
+  updateStatus();
+});
+
+// --- Start: the window's banner and key help, the first scene, the loop --------------------------
+
+let text = '';
+for (let i = 0; i < sim._webConsoleTextCount(); ++i) text += sim.UTF8ToString(sim._webConsoleText(i));
+document.getElementById('console').textContent = text;
+
+sim._webStart();
+showFlags(sim._webFlags());
+tick();
+setInterval(updateStatus, STATUS_INTERVAL_MS);
+document.body.dataset.ready = 'true';

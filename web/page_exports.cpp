@@ -1,0 +1,89 @@
+// What the page's script calls: the same keyboard and mouse callbacks as the window, the main
+// loop, and what to draw and show. Pointers are byte offsets into the module's memory.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+
+#include "interaction/console_text.h"
+#include "interaction/keyboard.h"
+#include "interaction/mouse.h"
+#include "sim/energy.h"
+#include "sim/world.h"
+#include "tools/script_runner.h"
+#include "view/frame_clock.h"
+#include "view/frame_view.h"
+#include "web/page_loop.h"
+
+static_assert(sizeof(ViewCamera) == 15 * sizeof(double), "the script reads the camera as 15 doubles");
+static_assert(sizeof(RoomQuad) == 15 * sizeof(float), "the script reads a quad as 15 floats");
+static_assert(sizeof(Vec3) == 3 * sizeof(float), "the script reads positions as 3 floats each");
+
+namespace {
+
+FrameView frame;
+
+// The status line and the energy plot, read by the script as doubles.
+enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring, kFlags,
+                   kStatusFields };
+double status[kStatusFields];
+
+int flagBits() {
+    return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
+           (pushPlaneYZ ? 16 : 0);
+}
+
+}  // namespace
+
+extern "C" {
+
+// The window's start: the one-cube scene before anything else.
+EMSCRIPTEN_KEEPALIVE void webStart() { onKey('1', 0, 0); }
+
+EMSCRIPTEN_KEEPALIVE int webRunUntilFrame() { return runUntilFrame(frameClock) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int webMsUntilFrame() { return msUntilFrame(frameClock()); }
+EMSCRIPTEN_KEEPALIVE void webSetPaused(int paused) { setPaused(paused != 0); }
+EMSCRIPTEN_KEEPALIVE int webPaused() { return isPaused() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void webStepOnce() { stepOnce(); }
+
+// Canvas pixels, y down; the toolkit's button and state codes.
+EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { onKey(static_cast<unsigned char>(key), x, y); }
+EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { onMouse(button, state, x, y); }
+
+// Fills the frame; the accessors below read it.
+EMSCRIPTEN_KEEPALIVE void webDescribeFrame() { describeFrame(frame); }
+EMSCRIPTEN_KEEPALIVE const ViewCamera* webCamera() { return &frame.camera; }
+EMSCRIPTEN_KEEPALIVE const RoomQuad* webRoom() { return frame.room.data(); }
+EMSCRIPTEN_KEEPALIVE const Vec3* webSpringEnds() { return frame.springEnds.data(); }
+EMSCRIPTEN_KEEPALIVE int webSpringEndCount() { return static_cast<int>(frame.springEnds.size()); }
+EMSCRIPTEN_KEEPALIVE const Vec3* webPoints() { return frame.points.data(); }
+EMSCRIPTEN_KEEPALIVE int webPointCount() { return static_cast<int>(frame.points.size()); }
+
+// The springs' and points' colours (r, g, b each) and the points' cube edge.
+EMSCRIPTEN_KEEPALIVE const float* webStyle() {
+    static const float style[7] = {kSpringColour.r, kSpringColour.g, kSpringColour.b, kPointColour.r,
+                                   kPointColour.g,  kPointColour.b,  kPointEdge};
+    return style;
+}
+
+// Flags as bits: 1 gravity, 2 volume, 4 plastic, 8 breakable, 16 push plane y-z.
+EMSCRIPTEN_KEEPALIVE int webFlags() { return flagBits(); }
+
+EMSCRIPTEN_KEEPALIVE const double* webStatus() {
+    const StepStats& stats = stepStats();
+    const SceneEnergy energy = sceneEnergy();
+    status[kSimTime] = simTime;
+    status[kSteps] = static_cast<double>(stats.steps);
+    status[kStepMs] = stats.stepMs;
+    status[kMovingPoints] = countMovingPoints();
+    status[kActiveSprings] = countActiveSprings();
+    status[kKinetic] = energy.kinetic;
+    status[kGravitational] = energy.gravitational;
+    status[kSpring] = energy.spring;
+    status[kFlags] = flagBits();
+    return status;
+}
+
+EMSCRIPTEN_KEEPALIVE int webConsoleTextCount() { return kConsoleTextCount; }
+EMSCRIPTEN_KEEPALIVE const char* webConsoleText(int i) { return consoleTexts[i]; }
+
+}  // extern "C"

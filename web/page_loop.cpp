@@ -1,0 +1,67 @@
+#include "web/page_loop.h"
+
+#include <chrono>
+
+#include "sim/time_step.h"
+#include "sim/world.h"
+#include "view/frame_pacing.h"
+
+namespace {
+
+bool paused = false;
+StepStats stats;
+
+// Set by the idle callback's wait hook: the call did not step, a frame is due first.
+bool waitingForFrame = false;
+
+double millisecondsNow() {
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+// Returns the number of steps made: 1, or 0 when the simulation is ahead of the frames.
+int idleCall() {
+    idleHooks.waitForFrame = [] { waitingForFrame = true; };
+    waitingForFrame = false;
+    onIdle();
+    return waitingForFrame ? 0 : 1;
+}
+
+}  // namespace
+
+bool runUntilFrame(std::int32_t (*clock)()) {
+    // Timed as a whole: the browser's clock is too coarse for one step.
+    const double start = millisecondsNow();
+    std::uint64_t steps = 0;
+    bool draw = false;
+    for (;;) {
+        const bool stepped = !paused && idleCall() == 1;
+        if (stepped) ++steps;
+        draw = paceDisplayCall(clock());
+        // A frame to draw, or nothing to do until one is due.
+        if (draw || !stepped) break;
+    }
+    stats.steps += steps;
+    if (steps > 0) stats.stepMs += millisecondsNow() - start;
+    return draw;
+}
+
+std::int32_t msUntilFrame(std::int32_t now) {
+    if (!frameClockStarted) return 0;
+    const auto due = static_cast<std::int32_t>(static_cast<std::uint32_t>(lastFrameClock) + kFrameIntervalMs);
+    const auto ahead = static_cast<std::int32_t>(static_cast<std::uint32_t>(due) - static_cast<std::uint32_t>(now));
+    return ahead > 0 ? ahead : 0;
+}
+
+void setPaused(bool p) { paused = p; }
+bool isPaused() { return paused; }
+
+void stepOnce() {
+    const double start = millisecondsNow();
+    timeStep = 0.0005f;
+    stepWorld();
+    stats.steps += 1;
+    stats.stepMs += millisecondsNow() - start;
+}
+
+const StepStats& stepStats() { return stats; }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+// The page's main loop: the window's idle and display callbacks in GLUT's alternation, run
+// from the browser's timers. Where the window sleeps until the next frame is due, the page
+// returns to the browser and comes back when it is due. The page can also pause stepping
+// and step once; the picture goes on being drawn (keys still restart scenes).
+
+// Idle call, display call, idle call, ... until a display call is to draw a frame (true) or
+// the simulation waits for the next frame (false). `clock` reads the frame-pacing clock (ms).
+bool runUntilFrame(std::int32_t (*clock)());
+
+// Milliseconds from `now` until the next frame is due; 0 when it is due.
+std::int32_t msUntilFrame(std::int32_t now);
+
+// While paused, runUntilFrame makes display calls only.
+void setPaused(bool paused);
+bool isPaused();
+
+// One step of timeStep, as the idle callback makes it but never held back by the pacing.
+void stepOnce();
+
+// Steps run by the page so far and the real time they took (ms, from a steady clock), for
+// the status line.
+struct StepStats {
+    std::uint64_t steps = 0;
+    double stepMs = 0.0;
+};
+const StepStats& stepStats();
