@@ -1,0 +1,71 @@
+#pragma once
+
+// The order in which the step visits the scene: the moving points in chain order, the cells of
+// the scene's list in list order and the elements in chain order, kept as arrays of pointers so
+// that a pass loads the next objects without waiting for each link. Only the order is kept:
+// every pass reads and writes the objects' fields where they live.
+//
+// The order is read anew from the scene whenever linkEdits or a head (chainHead, springList,
+// volumeElements) has changed. Links changed by hand are found too: a pass follows the array
+// only while each entry is the object that the previous one's link leads to, and goes on along
+// the links from the first that is not, which has the order read anew for the next pass.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "model/mass_point.h"
+
+struct Spring;
+struct SpringListNode;
+struct VolumeElement;
+
+// A spring's damping force on its end a (b gets the opposite), measured on the springs' walk
+// for the damping pass; a null a marks a spring that adds none.
+struct MeasuredDamping {
+    MassPoint* a;
+    MassPoint* b;
+    alignas(16) float force[4];
+};
+
+struct StepOrder {
+    std::uint64_t edits = 0;  // linkEdits when the order was read
+    bool read = false;        // false: to be read anew before the next use
+    MassPoint* chainHead = nullptr;
+    SpringListNode* listHead = nullptr;
+    VolumeElement* firstElement = nullptr;
+    std::vector<MassPoint*> moving;         // chain order
+    std::vector<SpringListNode*> cells;     // list order, without the terminator
+    std::vector<MassPoint*> fixedEnds;      // ends of listed springs outside the chain, each once
+    std::vector<VolumeElement*> elements;   // chain order
+    std::vector<MeasuredDamping> damping;   // by list position, filled and read within one step
+};
+
+// The order of the current scene, read anew when the scene's links have changed.
+StepOrder& sceneOrder();
+
+// Reads the order anew from the current scene before its next use.
+void readOrderAgain();
+
+// Builds the current scene's order ahead of the next step, so that the first step after a
+// restart finds room for it and allocates nothing.
+void prepareStep();
+
+// Whether the cells still follow each other as listed, from springList to the terminator.
+bool listLinksHold(const StepOrder& order);
+
+// Visits the moving points in chain order: along the order while its entries follow the
+// chain's links, along the links from the first that does not (or past its end).
+template <class Visit>
+void forEachMovingPoint(Visit visit) {
+    const StepOrder& o = sceneOrder();
+    MassPoint* next = o.chainHead->next;
+    std::size_t i = 0;
+    for (; i < o.moving.size() && o.moving[i] == next; ++i) {
+        next = next->next;
+        visit(*o.moving[i]);
+    }
+    if (i == o.moving.size() && next == nullptr) return;
+    readOrderAgain();
+    for (; next != nullptr; next = next->next) visit(*next);
+}
