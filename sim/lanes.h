@@ -63,19 +63,18 @@ LANE_INLINE Lanes negateXyz(Lanes v) {
 LANE_INLINE Lanes broadcast(float v) { return Lanes{v, v, v, v}; }
 LANE_INLINE Lanes8 broadcast8(float v) { return Lanes8{v, v, v, v, v, v, v, v}; }
 
-// x, y, z of a point's position (the velocity follows it in the record), fourth lane zero.
-LANE_INLINE Lanes loadPosition(const MassPoint& p) {
+// Sixteen bytes from `at`, four floats of one record.
+LANE_INLINE Lanes loadLanes(const void* at) {
     Lanes four;
-    std::memcpy(&four, &p.position, sizeof four);
-    return reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(four) & LaneMask{-1, -1, -1, 0});
+    std::memcpy(&four, at, sizeof four);
+    return four;
 }
-// x, y, z of a point's velocity, fourth lane zero. It reads the position's z before it, not
+// A point's position x, y, z in lanes 1 to 3, after its mass in lane 0. A difference of two
+// such rows differs in lane 0 by a difference of masses, which cannot trap.
+LANE_INLINE Lanes loadPositionAt1(const MassPoint& p) { return loadLanes(&p.mass); }
+// A point's velocity x, y, z in lanes 1 to 3, after the position's z in lane 0. It does not read
 // the force after it, so it does not wait for a store to the force still pending.
-LANE_INLINE Lanes loadVelocity(const MassPoint& p) {
-    Lanes four;
-    std::memcpy(&four, reinterpret_cast<const char*>(&p.velocity) - sizeof(float), sizeof four);
-    return __builtin_shufflevector(four, Lanes{}, 1, 2, 3, 4);
-}
+LANE_INLINE Lanes loadVelocityAt1(const MassPoint& p) { return loadLanes(&p.position.z); }
 // Adds the x, y, z lanes of v to p.force. The damping that follows the force in the record
 // rides along in the fourth lane: v's is -0.0, and damping + -0.0 is damping, bit for bit.
 LANE_INLINE void addToForce(MassPoint& p, Lanes v) {
@@ -112,14 +111,17 @@ struct LaneMath {
     }
 };
 
-// Eight rows (x, y, z, -) into lanes of x, y and z, rows 0-3 in the low half and 4-7 in the
-// high half.
+// Lanes kFirst, kFirst + 1 and kFirst + 2 of eight rows into lanes of x, y and z, rows 0-3 in
+// the low half and 4-7 in the high half.
+template <int kFirst = 0>
 LANE_INLINE Vec3Of<Lanes8> transpose8(const Lanes r[8]) {
+    constexpr int x = kFirst, y = kFirst + 1, z = kFirst + 2;
     const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
-    const Lanes8 t0 = __builtin_shufflevector(R0, R1, 0, 8, 1, 9, 4, 12, 5, 13);    // x0 x1 y0 y1 | x4 x5 y4 y5
-    const Lanes8 t1 = __builtin_shufflevector(R2, R3, 0, 8, 1, 9, 4, 12, 5, 13);    // x2 x3 y2 y3 | x6 x7 y6 y7
-    const Lanes8 t2 = __builtin_shufflevector(R0, R1, 2, 10, 2, 10, 6, 14, 6, 14);  // z0 z1 - - | z4 z5 - -
-    const Lanes8 t3 = __builtin_shufflevector(R2, R3, 2, 10, 2, 10, 6, 14, 6, 14);  // z2 z3 - - | z6 z7 - -
+    // x0 x1 y0 y1 | x4 x5 y4 y5, then x2 x3 y2 y3 | x6 x7 y6 y7, and the same of z twice
+    const Lanes8 t0 = __builtin_shufflevector(R0, R1, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
+    const Lanes8 t1 = __builtin_shufflevector(R2, R3, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
+    const Lanes8 t2 = __builtin_shufflevector(R0, R1, z, 8 + z, z, 8 + z, 4 + z, 12 + z, 4 + z, 12 + z);
+    const Lanes8 t3 = __builtin_shufflevector(R2, R3, z, 8 + z, z, 8 + z, 4 + z, 12 + z, 4 + z, 12 + z);
     return {__builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13),
             __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15),
             __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13)};

@@ -6,6 +6,7 @@
 #include "sim/spring_pass.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "model/force_laws.h"
 #include "model/spring.h"
@@ -33,25 +34,26 @@ struct GroupForces {
 
 template <bool kBreakable, bool kPlastic>
 LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupForces& q) {
-    Lanes d[kLanes], w[kLanes];
-    Lanes8 restLength, stiffness, tearForce;
+    static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
+                  offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8);
+    Lanes d[kLanes], w[kLanes], fields[kLanes];
     for (int j = 0; j < kLanes; ++j) {
         const MassPoint& a = *s[j]->a;
         const MassPoint& b = *s[j]->b;
-        d[j] = loadPosition(a) - loadPosition(b);
-        w[j] = loadVelocity(a) - loadVelocity(b);
-        restLength[j] = s[j]->restLength;
-        stiffness[j] = s[j]->stiffness;
-        tearForce[j] = s[j]->tearForce;
+        d[j] = loadPositionAt1(a) - loadPositionAt1(b);
+        w[j] = loadVelocityAt1(a) - loadVelocityAt1(b);
+        fields[j] = loadLanes(&s[j]->tearForce);
     }
-    const Vec3Of<Lanes8> dv = transpose8(d);
+    const Vec3Of<Lanes8> f = transpose8(fields);
+    const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
+    const Vec3Of<Lanes8> dv = transpose8<1>(d);
     q.L = lengthOf<LaneMath>(dv);
     // A spring of length zero is handled one at a time; its lanes divide by one instead.
     const LaneMask8 zero = q.L == 0.0f;
     const Lanes8 L = zero ? broadcast8(1.0f) : q.L;
     const Vec3Of<Lanes8> elastic = elasticForce(dv, L, restLength, stiffness);
     untranspose8(elastic, q.elastic);
-    untranspose8(dampingForce(dv, transpose8(w), L, broadcast8(coefficient)), q.damping);
+    untranspose8(dampingForce(dv, transpose8<1>(w), L, broadcast8(coefficient)), q.damping);
     LaneMask8 special = zero;
     if (kPlastic) special |= overstrained<LaneMath>(q.L, restLength);
     if (kBreakable) special |= tears<LaneMath>(elastic, tearForce);
@@ -64,42 +66,61 @@ LANE_INLINE void keep(MeasuredDamping& m, MassPoint* a, MassPoint* b, Lanes forc
     std::memcpy(m.force, &force, sizeof force);
 }
 
+// Where the walk in groups stopped: null when it reached the end, else the cell from which the
+// walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
+struct Stop {
+    SpringListNode* cell;
+    std::size_t clearedFixedEnds;
+};
+
 // Springs are taken sixteen at a time, two groups computed before either is added: the two
 // groups' long chains of square roots and divisions are independent, so the processor overlaps
-// them. Returns the list position of a spring that tore, or the number of springs.
+// them. A block is taken only when its cells still follow each other along the links.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE std::size_t springsInGroups(StepOrder& o, float coefficient) {
+LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
     const std::size_t n = o.cells.size();
     SpringListNode* const* cells = o.cells.data();
     MeasuredDamping* damping = o.damping.data();
+    const FixedEnd* fixedEnd = o.fixedEnds.data();
+    const FixedEnd* const fixedEndsEnd = fixedEnd + o.fixedEnds.size();
+    SpringListNode* next = springList;
     constexpr std::size_t kBlock = 2 * kLanes;
     for (std::size_t block = 0; block < n; block += kBlock) {
+        const std::size_t inBlock = std::min(kBlock, n - block);
+        SpringListNode* const blockStart = next;
+        for (std::size_t k = block; k < block + inBlock; ++k) {
+            if (cells[k] != next) return Stop{blockStart, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+            next = cells[k]->next;
+        }
         // A short last group fills its lanes left over with the last spring.
-        const int groups = static_cast<int>(std::min<std::size_t>(2, (n - block + kLanes - 1) / kLanes));
         GroupForces q[2];
-        for (int g = 0; g < groups; ++g) {
+        for (std::size_t g = 0; g < inBlock; g += kLanes) {
             Spring* s[kLanes];
-            for (int j = 0; j < kLanes; ++j) s[j] = cells[std::min(block + kLanes * g + j, n - 1)]->spring;
-            computeGroup<kBreakable, kPlastic>(s, coefficient, q[g]);
+            for (std::size_t j = 0; j < kLanes; ++j) s[j] = cells[std::min(block + g + j, n - 1)]->spring;
+            computeGroup<kBreakable, kPlastic>(s, coefficient, q[g / kLanes]);
         }
         // A yield changes the rest lengths of the yielding spring and of the edges of its
         // elements, any of which may come later in the block: from then on the block's springs
         // go one at a time, with their rest lengths as they now stand.
         bool restChanged = false;
-        for (int g = 0; g < groups; ++g) {
-            const std::size_t first = block + kLanes * static_cast<std::size_t>(g);
+        for (std::size_t first = block; first < block + inBlock; first += kLanes) {
             const std::size_t inGroup = std::min<std::size_t>(kLanes, n - first);
-            const GroupForces& group = q[g];
+            for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
+                fixedEnd->point->force = Vec3{};
+            }
+            const GroupForces& group = q[(first - block) / kLanes];
             const bool oneAtATime = group.special || restChanged;
-            for (std::size_t j = 0; j < inGroup; ++j) {
-                const std::size_t k = first + j;
+            for (std::size_t k = first; k < first + inGroup; ++k) {
+                const std::size_t j = k - first;
                 Spring& spring = *cells[k]->spring;
                 if (oneAtATime) {
                     const float L = group.L[j];
                     restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
                     const std::uint64_t edits = linkEdits;
                     springList = spring.applyForce(springList, kBreakable, kPlastic);
-                    if (linkEdits != edits) return k;  // it tore
+                    if (linkEdits != edits) {  // it tore
+                        return Stop{cells[k]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+                    }
                     if (L == 0.0f) {
                         damping[k].a = nullptr;  // no direction: no damping either
                         continue;
@@ -112,14 +133,39 @@ LANE_INLINE std::size_t springsInGroups(StepOrder& o, float coefficient) {
             }
         }
     }
-    return n;
+    // The list may go on past the order's last cell.
+    return Stop{next->next != nullptr ? next : nullptr, o.fixedEnds.size()};
 }
 
-WIDER_WHERE_AVAILABLE std::size_t elasticForces(StepOrder& o, float coefficient) {
+WIDER_WHERE_AVAILABLE Stop elasticForces(StepOrder& o, float coefficient) {
     if (breakableOn) {
         return plasticOn ? springsInGroups<true, true>(o, coefficient) : springsInGroups<true, false>(o, coefficient);
     }
     return plasticOn ? springsInGroups<false, true>(o, coefficient) : springsInGroups<false, false>(o, coefficient);
+}
+
+// The rest of the walk along the links from `cell`, one spring at a time, after a spring tore
+// or where the order no longer follows the links. Each end outside the chain is cleared before
+// its first force, unless the walk so far has cleared it.
+void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFixedEnds) {
+    readOrderAgain();
+    o.clearedOnTheWay.clear();
+    auto clearFirstTime = [&o, clearedFixedEnds](MassPoint* p) {
+        const auto fixedBefore = o.fixedEnds.begin() + static_cast<std::ptrdiff_t>(clearedFixedEnds);
+        if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), p, std::less<>()) ||
+            std::find_if(o.fixedEnds.begin(), fixedBefore, [p](const FixedEnd& f) { return f.point == p; }) !=
+                fixedBefore ||
+            std::find(o.clearedOnTheWay.begin(), o.clearedOnTheWay.end(), p) != o.clearedOnTheWay.end()) {
+            return;
+        }
+        p->force = Vec3{};
+        o.clearedOnTheWay.push_back(p);
+    };
+    for (; cell->next != nullptr; cell = cell->next) {
+        clearFirstTime(cell->spring->a);
+        clearFirstTime(cell->spring->b);
+        springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
+    }
 }
 
 }  // namespace
@@ -131,26 +177,16 @@ void measureDampingOnNextSpringWalk(float coefficient) {
 
 void applySpringForces() {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
-    // force and gather gravity and push again each step; then the other ends of listed springs.
+    // force and gather gravity and push again each step. The other ends of listed springs are
+    // cleared on the walk, before their first force.
     forEachMovingPoint([](MassPoint& p) { p.force = Vec3{}; });
-    StepOrder* o = &sceneOrder();
-    if (!listLinksHold(*o)) {
-        readOrderAgain();
-        o = &sceneOrder();
-    }
-    for (MassPoint* p : o->fixedEnds) p->force = Vec3{};
+    StepOrder& o = sceneOrder();
 
     const bool measure = walk.asked;
     walk.asked = false;
-    const std::size_t n = o->cells.size();
-    const std::size_t torn = elasticForces(*o, walk.coefficient);
-    walk.measured = measure && torn == n;
-    if (torn == n) return;
-    // A spring tore: the rest of the walk follows the links from its cell, which keeps its `next`,
-    // as a spring that tears unlinks every cell that holds it.
-    for (SpringListNode* cell = o->cells[torn]->next; cell->next != nullptr; cell = cell->next) {
-        springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
-    }
+    const Stop stop = elasticForces(o, walk.coefficient);
+    walk.measured = measure && stop.cell == nullptr;
+    if (stop.cell != nullptr) walkOnAlongLinks(o, stop.cell, stop.clearedFixedEnds);
 }
 
 void applySpringDamping(float coefficient) {

@@ -23,22 +23,30 @@ void readOrder(StepOrder& o) {
     o.cells.clear();
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
     o.damping.resize(o.cells.size());
+    o.clearedOnTheWay.reserve(o.cells.size());
     o.elements.clear();
     for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
 
-    // Ends outside the chain: the moving points sorted by address are looked up, then the ends
-    // found are sorted and each kept once. The moving points' array is put back in chain order.
-    std::sort(o.moving.begin(), o.moving.end(), std::less<>());
+    // Ends outside the chain, each with its first listing: the moving points sorted by address
+    // are looked up, then the ends found sorted by address and each kept once, then put in
+    // the order of their first listing.
+    o.sortedMoving.assign(o.moving.begin(), o.moving.end());
+    std::sort(o.sortedMoving.begin(), o.sortedMoving.end(), std::less<>());
     o.fixedEnds.clear();
-    for (const SpringListNode* cell : o.cells) {
-        for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
-            if (!std::binary_search(o.moving.begin(), o.moving.end(), end, std::less<>())) o.fixedEnds.push_back(end);
+    for (std::size_t k = 0; k < o.cells.size(); ++k) {
+        for (MassPoint* end : {o.cells[k]->spring->a, o.cells[k]->spring->b}) {
+            if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>())) {
+                o.fixedEnds.push_back(FixedEnd{end, k});
+            }
         }
     }
-    std::sort(o.fixedEnds.begin(), o.fixedEnds.end(), std::less<>());
-    o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end()), o.fixedEnds.end());
-    std::size_t i = 0;
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving[i++] = p;
+    std::sort(o.fixedEnds.begin(), o.fixedEnds.end(), [](const FixedEnd& x, const FixedEnd& y) {
+        return x.point != y.point ? std::less<>()(x.point, y.point) : x.firstListed < y.firstListed;
+    });
+    auto samePoint = [](const FixedEnd& x, const FixedEnd& y) { return x.point == y.point; };
+    o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end(), samePoint), o.fixedEnds.end());
+    std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
+              [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
 }
 
 }  // namespace
@@ -55,11 +63,3 @@ void readOrderAgain() { order.read = false; }
 
 void prepareStep() { sceneOrder(); }
 
-bool listLinksHold(const StepOrder& o) {
-    const SpringListNode* expected = springList;
-    for (const SpringListNode* cell : o.cells) {
-        if (cell != expected || cell->next == nullptr) return false;
-        expected = cell->next;
-    }
-    return expected->next == nullptr;
-}

@@ -8,7 +8,9 @@
 // The order is read anew from the scene whenever linkEdits or a head (chainHead, springList,
 // volumeElements) has changed. Links changed by hand are found too: a pass follows the array
 // only while each entry is the object that the previous one's link leads to, and goes on along
-// the links from the first that is not, which has the order read anew for the next pass.
+// the links from the first that is not, which has the order read anew for the next pass. So
+// that this holds for the clearing of ends outside the chain, the springs' walk clears each
+// of them just before the first spring that it finds listed with it adds a force.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +30,13 @@ struct MeasuredDamping {
     alignas(16) float force[4];
 };
 
+// A point outside the chain that ends a listed spring, and the list position of its first such
+// spring: the springs' walk clears its force just before that spring's forces are added.
+struct FixedEnd {
+    MassPoint* point;
+    std::size_t firstListed;
+};
+
 struct StepOrder {
     std::uint64_t edits = 0;  // linkEdits when the order was read
     bool read = false;        // false: to be read anew before the next use
@@ -36,9 +45,11 @@ struct StepOrder {
     VolumeElement* firstElement = nullptr;
     std::vector<MassPoint*> moving;         // chain order
     std::vector<SpringListNode*> cells;     // list order, without the terminator
-    std::vector<MassPoint*> fixedEnds;      // ends of listed springs outside the chain, each once
+    std::vector<FixedEnd> fixedEnds;        // by first listing, each point once
+    std::vector<MassPoint*> sortedMoving;   // the moving points by address, to look them up
     std::vector<VolumeElement*> elements;   // chain order
     std::vector<MeasuredDamping> damping;   // by list position, filled and read within one step
+    std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 
 // The order of the current scene, read anew when the scene's links have changed.
@@ -50,9 +61,6 @@ void readOrderAgain();
 // Builds the current scene's order ahead of the next step, so that the first step after a
 // restart finds room for it and allocates nothing.
 void prepareStep();
-
-// Whether the cells still follow each other as listed, from springList to the terminator.
-bool listLinksHold(const StepOrder& order);
 
 // Visits the moving points in chain order: along the order while its entries follow the
 // chain's links, along the links from the first that does not (or past its end).

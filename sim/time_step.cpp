@@ -89,7 +89,9 @@ WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
         Lanes f;
         std::memcpy(&f, &p.force, sizeof f);  // and the damping after it, which is dropped
         f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(f) & LaneMask{-1, -1, -1, 0});
-        const Lanes v = updatedVelocity(loadVelocity(p), f, broadcast(p.damping), broadcast(p.mass), broadcast(dt));
+        const Lanes v0 = loadVelocityAt1(p);
+        const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
+                                        broadcast(p.mass), broadcast(dt));
         p.velocity = Vec3{v[0], v[1], v[2]};
         bounceVelocity(p);
     });

@@ -21,13 +21,13 @@ LANE_INLINE void volumeForces(VolumeElement* const* elements, std::size_t count,
     Lanes8 restVolume;
     for (std::size_t j = 0; j < kLanes; ++j) {
         const VolumeElement& e = *elements[std::min(j, count - 1)];
-        const Lanes p0 = loadPosition(*e.corners[0]);
-        u[j] = loadPosition(*e.corners[1]) - p0;
-        v[j] = loadPosition(*e.corners[2]) - p0;
-        w[j] = loadPosition(*e.corners[3]) - p0;
+        const Lanes p0 = loadPositionAt1(*e.corners[0]);
+        u[j] = loadPositionAt1(*e.corners[1]) - p0;
+        v[j] = loadPositionAt1(*e.corners[2]) - p0;
+        w[j] = loadPositionAt1(*e.corners[3]) - p0;
         restVolume[j] = e.restVolume;
     }
-    untranspose8(volumeForce(transpose8(u), transpose8(v), transpose8(w), restVolume, broadcast8(K)), F);
+    untranspose8(volumeForce(transpose8<1>(u), transpose8<1>(v), transpose8<1>(w), restVolume, broadcast8(K)), F);
 }
 
 }  // namespace
