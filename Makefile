@@ -3,7 +3,9 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz deps bench clean
+CLANG      ?= clang++-14
+
+.PHONY: all build run test test-release test-sanitize test-clang test-determinism test-fuzz deps bench clean
 
 all: build
 
@@ -19,8 +21,9 @@ run:
 
 # Everything: the release build's tests (unit, runner, soak, pinned hashes, window end to end),
 # then all but the window's again under AddressSanitizer/LeakSanitizer/UndefinedBehaviorSanitizer,
-# then the Debug-against-optimised trace comparison, then 60 s of fuzzing the script reader.
-test: deps test-release test-sanitize test-determinism test-fuzz
+# then the core and all but the window's tests built with clang, then the Debug-against-optimised
+# trace comparison, then 60 s of fuzzing the script reader.
+test: deps test-release test-sanitize test-clang test-determinism test-fuzz
 
 deps:
 	bash scripts/install-deps.sh
@@ -35,6 +38,12 @@ test-sanitize:
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE e2e
 
+# The same core, hashes pinned, from another compiler.
+test-clang:
+	cmake -S . -B $(BUILD)-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=$(CLANG) -DTREMBLO_WINDOW=OFF
+	cmake --build $(BUILD)-clang -j $(JOBS)
+	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS) -LE e2e
+
 # The example scripts' full traces: two optimised runs and a Debug run, byte for byte.
 test-determinism: build
 	JOBS=$(JOBS) bash scripts/check-determinism.sh $(BUILD) $(BUILD)-debug
@@ -47,4 +56,4 @@ bench:
 	bash bench/run.sh
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-clang $(BUILD)-debug build-fuzz

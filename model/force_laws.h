@@ -14,8 +14,8 @@ struct FloatMath {
     static float sqrt(float v) { return std::sqrt(v); }
     // float(factor * double(v))
     static float scaledInDouble(float v, double factor) { return static_cast<float>(factor * static_cast<double>(v)); }
-    // double(x) < factor * double(y)
-    static bool lessInDouble(float x, double factor, float y) {
+    // double(x) < factor * double(y), as 0 or 1 to combine with | as lane masks combine
+    static int lessInDouble(float x, double factor, float y) {
         return static_cast<double>(x) < factor * static_cast<double>(y);
     }
 };

@@ -29,7 +29,7 @@ std::unique_ptr<SceneStorage>& currentStorage() {
 }  // namespace
 
 SlotPool::SlotPool(std::size_t slotSize, std::size_t slotAlign)
-    : stride_(roundUp(slotSize, slotAlign)), slotSize_(slotSize), slotAlign_(slotAlign) {}
+    : stride_(roundUp(slotSize, slotAlign)), slotAlign_(slotAlign) {}
 
 void* SlotPool::allocate() {
     if (used_ == capacity_) {

@@ -29,7 +29,6 @@ private:
     };
     std::vector<std::unique_ptr<std::byte[], AlignedDelete>> chunks_;
     std::size_t stride_;
-    std::size_t slotSize_;
     std::size_t slotAlign_;
     std::size_t used_ = 0;      // slots used in the last chunk
     std::size_t capacity_ = 0;  // slots in the last chunk
