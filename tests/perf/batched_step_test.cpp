@@ -76,8 +76,8 @@ void plainStep() {
 }
 
 // The raw bytes of everything a step changes: every moving point's position, velocity and
-// force, every listed spring's rest length, every element's rest volume and the forces of its
-// corners (fixed ones too).
+// force, every listed spring's rest length and its ends' forces, every element's rest volume
+// and the forces of its corners (fixed ones too).
 std::vector<unsigned char> worldBytes() {
     std::vector<unsigned char> bytes;
     auto put = [&bytes](const void* p, size_t n) {
@@ -91,6 +91,8 @@ std::vector<unsigned char> worldBytes() {
     }
     for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         put(&cell->spring->restLength, sizeof(float));
+        put(&cell->spring->a->force, sizeof(Vec3));
+        put(&cell->spring->b->force, sizeof(Vec3));
     }
     for (const VolumeElement* e = volumeElements; e != nullptr; e = e->next) {
         put(&e->restVolume, sizeof(float));
