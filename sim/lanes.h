@@ -75,16 +75,51 @@ LANE_INLINE Lanes loadPositionAt1(const MassPoint& p) { return loadLanes(&p.mass
 // A point's velocity x, y, z in lanes 1 to 3, after the position's z in lane 0. It does not read
 // the force after it, so it does not wait for a store to the force still pending.
 LANE_INLINE Lanes loadVelocityAt1(const MassPoint& p) { return loadLanes(&p.position.z); }
-// Adds the x, y, z lanes of v to p.force. The damping that follows the force in the record
-// rides along in the fourth lane: v's is -0.0, and damping + -0.0 is damping, bit for bit.
-LANE_INLINE void addToForce(MassPoint& p, Lanes v) {
+// A point's force x, y, z and, in the fourth lane, the damping that follows it in the record.
+// Rows added to it carry -0.0 in the fourth lane, and damping + -0.0 is damping, bit for bit,
+// so storing the row back leaves the damping as it was.
+LANE_INLINE char* forceRowOf(MassPoint& p) {
     static_assert(offsetof(MassPoint, damping) == offsetof(MassPoint, force) + sizeof(Vec3));
-    char* at = reinterpret_cast<char*>(&p) + offsetof(MassPoint, force);
-    Lanes f;
-    std::memcpy(&f, at, sizeof f);
-    f = f + v;
-    std::memcpy(at, &f, sizeof f);
+    return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force);
 }
+LANE_INLINE Lanes loadForceRow(MassPoint& p) { return loadLanes(forceRowOf(p)); }
+LANE_INLINE void storeForceRow(MassPoint& p, Lanes row) { std::memcpy(forceRowOf(p), &row, sizeof row); }
+// Adds the x, y, z lanes of v to p.force.
+LANE_INLINE void addToForce(MassPoint& p, Lanes v) { storeForceRow(p, loadForceRow(p) + v); }
+
+// Adds rows to the forces of points, keeping one point's force in a register while consecutive
+// additions go to it (a cube's springs come in runs that share their first corner), so that
+// they do not wait for each other's stores. Each force still receives its additions in the
+// same order, so it ends with the same bits. Forces are complete only after flush().
+class HeldForce {
+public:
+    // Adds v to p's force, which is held from now on.
+    LANE_INLINE void addHeld(MassPoint& p, Lanes v) {
+        if (&p != held_) {
+            flush();
+            held_ = &p;
+            value_ = loadForceRow(p);
+        }
+        value_ = value_ + v;
+    }
+    // Adds v to p's force: in the register if it is held, else in memory.
+    LANE_INLINE void add(MassPoint& p, Lanes v) {
+        if (&p == held_) {
+            value_ = value_ + v;
+        } else {
+            addToForce(p, v);
+        }
+    }
+    LANE_INLINE void flush() {
+        if (held_ != nullptr) storeForceRow(*held_, value_);
+        held_ = nullptr;
+    }
+
+private:
+    MassPoint* held_ = nullptr;
+    Lanes value_{};
+};
+
 LANE_INLINE Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
 
 LANE_INLINE Lanes8 join(Lanes low, Lanes high) { return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7); }

@@ -60,11 +60,7 @@ LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupF
     q.special = anyLane(special);
 }
 
-LANE_INLINE void keep(MeasuredDamping& m, MassPoint* a, MassPoint* b, Lanes force) {
-    m.a = a;
-    m.b = b;
-    std::memcpy(m.force, &force, sizeof force);
-}
+LANE_INLINE void keep(MeasuredDamping& m, Lanes force) { std::memcpy(m.force, &force, sizeof force); }
 
 // Where the walk in groups stopped: null when it reached the end, else the cell from which the
 // walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
@@ -84,12 +80,16 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
     const FixedEnd* fixedEnd = o.fixedEnds.data();
     const FixedEnd* const fixedEndsEnd = fixedEnd + o.fixedEnds.size();
     SpringListNode* next = springList;
+    HeldForce held;
     constexpr std::size_t kBlock = 2 * kLanes;
     for (std::size_t block = 0; block < n; block += kBlock) {
         const std::size_t inBlock = std::min(kBlock, n - block);
         SpringListNode* const blockStart = next;
         for (std::size_t k = block; k < block + inBlock; ++k) {
-            if (cells[k] != next) return Stop{blockStart, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+            if (cells[k] != next) {
+                held.flush();
+                return Stop{blockStart, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+            }
             next = cells[k]->next;
         }
         // A short last group fills its lanes left over with the last spring.
@@ -105,11 +105,12 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
         bool restChanged = false;
         for (std::size_t first = block; first < block + inBlock; first += kLanes) {
             const std::size_t inGroup = std::min<std::size_t>(kLanes, n - first);
+            const GroupForces& group = q[(first - block) / kLanes];
+            const bool oneAtATime = group.special || restChanged;
+            if (oneAtATime || (fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup)) held.flush();
             for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
                 fixedEnd->point->force = Vec3{};
             }
-            const GroupForces& group = q[(first - block) / kLanes];
-            const bool oneAtATime = group.special || restChanged;
             for (std::size_t k = first; k < first + inGroup; ++k) {
                 const std::size_t j = k - first;
                 Spring& spring = *cells[k]->spring;
@@ -122,17 +123,18 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
                         return Stop{cells[k]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
                     }
                     if (L == 0.0f) {
-                        damping[k].a = nullptr;  // no direction: no damping either
+                        keep(damping[k], Lanes{0.0f, 0.0f, 0.0f, 1.0f});  // no direction: no damping either
                         continue;
                     }
                 } else {
-                    addToForce(*spring.b, group.elastic[j]);
-                    addToForce(*spring.a, negateXyz(group.elastic[j]));
+                    held.add(*spring.b, group.elastic[j]);
+                    held.addHeld(*spring.a, negateXyz(group.elastic[j]));
                 }
-                keep(damping[k], spring.a, spring.b, group.damping[j]);
+                keep(damping[k], group.damping[j]);
             }
         }
     }
+    held.flush();
     // The list may go on past the order's last cell.
     return Stop{next->next != nullptr ? next : nullptr, o.fixedEnds.size()};
 }
@@ -193,13 +195,14 @@ void applySpringDamping(float coefficient) {
     if (walk.measured && coefficient == walk.coefficient) {
         walk.measured = false;
         const StepOrder& o = sceneOrder();
-        for (const MeasuredDamping& m : o.damping) {
-            if (m.a == nullptr) continue;
-            Lanes force;
-            std::memcpy(&force, m.force, sizeof force);
-            addToForce(*m.a, force);
-            addToForce(*m.b, negateXyz(force));
+        HeldForce held;
+        for (std::size_t k = 0; k < o.cells.size(); ++k) {
+            const Lanes force = loadLanes(o.damping[k].force);
+            if (force[3] > 0.0f) continue;  // marked as adding nothing
+            held.addHeld(*o.ends[k].a, force);
+            held.add(*o.ends[k].b, negateXyz(force));
         }
+        held.flush();
         return;
     }
     walk.measured = false;

@@ -86,9 +86,7 @@ void addForceToAll(const Vec3& f) {
 // The three components go through the velocity update side by side in lanes.
 WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
     forEachMovingPoint([dt](MassPoint& p) {
-        Lanes f;
-        std::memcpy(&f, &p.force, sizeof f);  // and the damping after it, which is dropped
-        f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(f) & LaneMask{-1, -1, -1, 0});
+        const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
         const Lanes v0 = loadVelocityAt1(p);
         const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
                                         broadcast(p.mass), broadcast(dt));
