@@ -60,7 +60,11 @@ LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupF
     q.special = anyLane(special);
 }
 
-LANE_INLINE void keep(MeasuredDamping& m, Lanes force) { std::memcpy(m.force, &force, sizeof force); }
+LANE_INLINE void keep(MeasuredDamping& m, MassPoint* a, MassPoint* b, Lanes force) {
+    m.a = a;
+    m.b = b;
+    std::memcpy(m.force, &force, sizeof force);
+}
 
 // Where the walk in groups stopped: null when it reached the end, else the cell from which the
 // walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
@@ -123,14 +127,14 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
                         return Stop{cells[k]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
                     }
                     if (L == 0.0f) {
-                        keep(damping[k], Lanes{0.0f, 0.0f, 0.0f, 1.0f});  // no direction: no damping either
+                        damping[k].a = nullptr;  // no direction: no damping either
                         continue;
                     }
                 } else {
                     held.add(*spring.b, group.elastic[j]);
                     held.addHeld(*spring.a, negateXyz(group.elastic[j]));
                 }
-                keep(damping[k], group.damping[j]);
+                keep(damping[k], spring.a, spring.b, group.damping[j]);
             }
         }
     }
@@ -196,11 +200,11 @@ void applySpringDamping(float coefficient) {
         walk.measured = false;
         const StepOrder& o = sceneOrder();
         HeldForce held;
-        for (std::size_t k = 0; k < o.cells.size(); ++k) {
-            const Lanes force = loadLanes(o.damping[k].force);
-            if (force[3] > 0.0f) continue;  // marked as adding nothing
-            held.addHeld(*o.ends[k].a, force);
-            held.add(*o.ends[k].b, negateXyz(force));
+        for (const MeasuredDamping& m : o.damping) {
+            if (m.a == nullptr) continue;
+            const Lanes force = loadLanes(m.force);
+            held.addHeld(*m.a, force);
+            held.add(*m.b, negateXyz(force));
         }
         held.flush();
         return;

@@ -22,8 +22,6 @@ void readOrder(StepOrder& o) {
     for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving.push_back(p);
     o.cells.clear();
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
-    o.ends.clear();
-    for (const SpringListNode* cell : o.cells) o.ends.push_back(SpringEnds{cell->spring->a, cell->spring->b});
     o.damping.resize(o.cells.size());
     o.clearedOnTheWay.reserve(o.cells.size());
     o.elements.clear();

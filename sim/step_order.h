@@ -22,16 +22,12 @@ struct Spring;
 struct SpringListNode;
 struct VolumeElement;
 
-// The ends of a listed spring.
-struct SpringEnds {
+// A spring's damping force on its end a (b gets the opposite), measured on the springs' walk
+// for the damping pass. A null a marks a spring that adds none.
+struct MeasuredDamping {
     MassPoint* a;
     MassPoint* b;
-};
-
-// A spring's damping force on its end a (b gets the opposite), measured on the springs' walk
-// for the damping pass. Its fourth component is -0.0, or 1 for a spring that adds none.
-struct alignas(16) MeasuredDamping {
-    float force[4];
+    alignas(16) float force[4];
 };
 
 // A point outside the chain that ends a listed spring, and the list position of its first such
@@ -49,7 +45,6 @@ struct StepOrder {
     VolumeElement* firstElement = nullptr;
     std::vector<MassPoint*> moving;         // chain order
     std::vector<SpringListNode*> cells;     // list order, without the terminator
-    std::vector<SpringEnds> ends;           // of the cells' springs, for the damping pass
     std::vector<FixedEnd> fixedEnds;        // by first listing, each point once
     std::vector<MassPoint*> sortedMoving;   // the moving points by address, to look them up
     std::vector<VolumeElement*> elements;   // chain order
