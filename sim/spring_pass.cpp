@@ -88,14 +88,11 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
     constexpr std::size_t kBlock = 2 * kLanes;
     for (std::size_t block = 0; block < n; block += kBlock) {
         const std::size_t inBlock = std::min(kBlock, n - block);
-        SpringListNode* const blockStart = next;
-        for (std::size_t k = block; k < block + inBlock; ++k) {
-            if (cells[k] != next) {
-                held.flush();
-                return Stop{blockStart, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
-            }
-            next = cells[k]->next;
+        if (!followLinks(cells + block, inBlock, next)) {
+            held.flush();
+            return Stop{next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
         }
+        next = cells[block + inBlock - 1]->next;
         // A short last group fills its lanes left over with the last spring.
         GroupForces q[2];
         for (std::size_t g = 0; g < inBlock; g += kLanes) {

@@ -12,6 +12,7 @@
 // that this holds for the clearing of ends outside the chain, the springs' walk clears each
 // of them just before the first spring that it finds listed with it adds a force.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -62,18 +63,31 @@ void readOrderAgain();
 // restart finds room for it and allocates nothing.
 void prepareStep();
 
+// Whether the n entries from `entries` on follow each other along the links, the first being
+// `expected`. The entries' addresses come from the array, so the loads do not wait for each
+// other as a walk along the links would.
+template <class T>
+bool followLinks(T* const* entries, std::size_t n, const T* expected) {
+    bool linked = entries[0] == expected;
+    for (std::size_t i = 1; i < n; ++i) linked &= entries[i - 1]->next == entries[i];
+    return linked;
+}
+
 // Visits the moving points in chain order: along the order while its entries follow the
-// chain's links, along the links from the first that does not (or past its end).
+// chain's links, along the links from where they do not (or past its end).
 template <class Visit>
 void forEachMovingPoint(Visit visit) {
     const StepOrder& o = sceneOrder();
+    constexpr std::size_t kRun = 16;
     MassPoint* next = o.chainHead->next;
     std::size_t i = 0;
-    for (; i < o.moving.size() && o.moving[i] == next; ++i) {
-        next = next->next;
-        visit(*o.moving[i]);
+    for (; i < o.moving.size(); i += kRun) {
+        const std::size_t n = std::min(kRun, o.moving.size() - i);
+        if (!followLinks(&o.moving[i], n, next)) break;
+        for (std::size_t j = i; j < i + n; ++j) visit(*o.moving[j]);
+        next = o.moving[i + n - 1]->next;
     }
-    if (i == o.moving.size() && next == nullptr) return;
+    if (i >= o.moving.size() && next == nullptr) return;
     readOrderAgain();
     for (; next != nullptr; next = next->next) visit(*next);
 }

@@ -41,21 +41,21 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first) {
         VolumeElement* const* elements = o.elements.data();
         const std::size_t n = o.elements.size();
         // Sixteen elements at a time, two groups computed before either is added, so that the
-        // processor overlaps their divisions; only as many as still follow the chain's links.
+        // processor overlaps their divisions; a block only while it follows the chain's links.
         constexpr std::size_t kBlock = 2 * kLanes;
-        for (std::size_t block = 0; block < n; block += kBlock) {
-            std::size_t linked = 0;
+        std::size_t block = 0;
+        for (; block < n; block += kBlock) {
             const std::size_t inBlock = std::min(kBlock, n - block);
-            while (linked < inBlock && elements[block + linked] == next) next = elements[block + linked++]->next;
+            if (!followLinks(elements + block, inBlock, next)) break;
+            next = elements[block + inBlock - 1]->next;
             Lanes F[kBlock];
-            for (std::size_t g = 0; g < linked; g += kLanes) volumeForces(elements + block + g, linked - g, K, F + g);
-            for (std::size_t j = 0; j < linked; ++j) {
+            for (std::size_t g = 0; g < inBlock; g += kLanes) volumeForces(elements + block + g, inBlock - g, K, F + g);
+            for (std::size_t j = 0; j < inBlock; ++j) {
                 addToForce(*elements[block + j]->corners[0], F[j]);
                 addToForce(*elements[block + j]->corners[1], negateXyz(F[j]));
             }
-            if (linked < inBlock) break;
         }
-        if (next == nullptr) return;
+        if (block >= n && next == nullptr) return;
     }
     // The chain goes on past the order, or leaves it: elements hung on or relinked by hand.
     readOrderAgain();
