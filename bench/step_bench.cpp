@@ -86,7 +86,7 @@ void stepRows(benchmark::State& state) {
 void buildRows(benchmark::State& state) {
     for (auto _ : state) {
         buildCubeRows(static_cast<int>(state.range(0)));
-        prepareStep();
+        sceneOrder();
     }
     state.counters["springs"] = activeSprings();
 }

@@ -21,5 +21,5 @@ void onKey(unsigned char key, int /*x*/, int /*y*/) {
         default: break;
     }
     // The step's order of a new scene is read now, so that stepping allocates nothing.
-    prepareStep();
+    sceneOrder();
 }

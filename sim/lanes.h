@@ -47,13 +47,6 @@ LANE_INLINE Lanes sqrtLanes(Lanes v) {
     return Lanes{__builtin_sqrtf(v[0]), __builtin_sqrtf(v[1]), __builtin_sqrtf(v[2]), __builtin_sqrtf(v[3])};
 #endif
 }
-LANE_INLINE bool anyLane(LaneMask m) {
-#if defined(__SSE2__)
-    return _mm_movemask_ps(reinterpret_cast<__m128>(m)) != 0;
-#else
-    return (m[0] | m[1] | m[2] | m[3]) != 0;
-#endif
-}
 
 // Flips the sign of x, y and z; the fourth lane stays.
 LANE_INLINE Lanes negateXyz(Lanes v) {
@@ -126,7 +119,9 @@ LANE_INLINE Lanes8 join(Lanes low, Lanes high) { return __builtin_shufflevector(
 LANE_INLINE Lanes lowHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 LANE_INLINE Lanes highHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
 LANE_INLINE bool anyLane(LaneMask8 m) {
-    return anyLane(__builtin_shufflevector(m, m, 0, 1, 2, 3) | __builtin_shufflevector(m, m, 4, 5, 6, 7));
+    std::uint64_t words[4];
+    std::memcpy(words, &m, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3]) != 0;
 }
 
 // What the force laws need beyond operators, on eight lanes.

@@ -18,11 +18,10 @@ namespace {
 
 constexpr int kLanes = 8;
 
-struct DampingOnTheWalk {
-    bool asked = false;
-    bool measured = false;
-    float coefficient = 0.0f;
-} walk;
+// The damping coefficient asked for on the next springs' walk, and that of the forces the last
+// walk measured; 0 for none.
+float dampingToMeasure = 0.0f;
+float dampingMeasured = 0.0f;
 
 // The forces of eight springs, and whether any of them tears, yields or has no length.
 struct GroupForces {
@@ -58,12 +57,6 @@ LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupF
     if (kPlastic) special |= overstrained<LaneMath>(q.L, restLength);
     if (kBreakable) special |= tears<LaneMath>(elastic, tearForce);
     q.special = anyLane(special);
-}
-
-LANE_INLINE void keep(MeasuredDamping& m, MassPoint* a, MassPoint* b, Lanes force) {
-    m.a = a;
-    m.b = b;
-    std::memcpy(m.force, &force, sizeof force);
 }
 
 // Where the walk in groups stopped: null when it reached the end, else the cell from which the
@@ -131,7 +124,8 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
                     held.add(*spring.b, group.elastic[j]);
                     held.addHeld(*spring.a, negateXyz(group.elastic[j]));
                 }
-                keep(damping[k], spring.a, spring.b, group.damping[j]);
+                damping[k] = MeasuredDamping{spring.a, spring.b, {}};
+                std::memcpy(damping[k].force, &group.damping[j], sizeof(Lanes));
             }
         }
     }
@@ -152,31 +146,25 @@ WIDER_WHERE_AVAILABLE Stop elasticForces(StepOrder& o, float coefficient) {
 // its first force, unless the walk so far has cleared it.
 void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFixedEnds) {
     readOrderAgain();
-    o.clearedOnTheWay.clear();
-    auto clearFirstTime = [&o, clearedFixedEnds](MassPoint* p) {
-        const auto fixedBefore = o.fixedEnds.begin() + static_cast<std::ptrdiff_t>(clearedFixedEnds);
-        if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), p, std::less<>()) ||
-            std::find_if(o.fixedEnds.begin(), fixedBefore, [p](const FixedEnd& f) { return f.point == p; }) !=
-                fixedBefore ||
-            std::find(o.clearedOnTheWay.begin(), o.clearedOnTheWay.end(), p) != o.clearedOnTheWay.end()) {
-            return;
-        }
-        p->force = Vec3{};
-        o.clearedOnTheWay.push_back(p);
-    };
+    std::vector<MassPoint*>& cleared = o.clearedOnTheWay;
+    cleared.clear();
+    for (std::size_t i = 0; i < clearedFixedEnds; ++i) cleared.push_back(o.fixedEnds[i].point);
     for (; cell->next != nullptr; cell = cell->next) {
-        clearFirstTime(cell->spring->a);
-        clearFirstTime(cell->spring->b);
+        for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
+            if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) ||
+                std::find(cleared.begin(), cleared.end(), end) != cleared.end()) {
+                continue;
+            }
+            end->force = Vec3{};
+            cleared.push_back(end);
+        }
         springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
     }
 }
 
 }  // namespace
 
-void measureDampingOnNextSpringWalk(float coefficient) {
-    walk.asked = true;
-    walk.coefficient = coefficient;
-}
+void measureDampingOnNextSpringWalk(float coefficient) { dampingToMeasure = coefficient; }
 
 void applySpringForces() {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
@@ -185,16 +173,16 @@ void applySpringForces() {
     forEachMovingPoint([](MassPoint& p) { p.force = Vec3{}; });
     StepOrder& o = sceneOrder();
 
-    const bool measure = walk.asked;
-    walk.asked = false;
-    const Stop stop = elasticForces(o, walk.coefficient);
-    walk.measured = measure && stop.cell == nullptr;
+    const Stop stop = elasticForces(o, dampingToMeasure);
+    dampingMeasured = stop.cell == nullptr ? dampingToMeasure : 0.0f;
+    dampingToMeasure = 0.0f;
     if (stop.cell != nullptr) walkOnAlongLinks(o, stop.cell, stop.clearedFixedEnds);
 }
 
 void applySpringDamping(float coefficient) {
-    if (walk.measured && coefficient == walk.coefficient) {
-        walk.measured = false;
+    const bool measured = dampingMeasured != 0.0f && coefficient == dampingMeasured;
+    dampingMeasured = 0.0f;
+    if (measured) {
         const StepOrder& o = sceneOrder();
         HeldForce held;
         for (const MeasuredDamping& m : o.damping) {
@@ -206,7 +194,6 @@ void applySpringDamping(float coefficient) {
         held.flush();
         return;
     }
-    walk.measured = false;
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         Spring& s = *cell->spring;
         const Vec3 d = s.a->position - s.b->position;

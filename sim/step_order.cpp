@@ -23,7 +23,6 @@ void readOrder(StepOrder& o) {
     o.cells.clear();
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
     o.damping.resize(o.cells.size());
-    o.clearedOnTheWay.reserve(o.cells.size());
     o.elements.clear();
     for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
 
@@ -47,6 +46,7 @@ void readOrder(StepOrder& o) {
     o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end(), samePoint), o.fixedEnds.end());
     std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
               [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
+    o.clearedOnTheWay.reserve(o.fixedEnds.size());
 }
 
 }  // namespace
@@ -60,6 +60,4 @@ StepOrder& sceneOrder() {
 }
 
 void readOrderAgain() { order.read = false; }
-
-void prepareStep() { sceneOrder(); }
 

@@ -53,15 +53,13 @@ struct StepOrder {
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 
-// The order of the current scene, read anew when the scene's links have changed.
+// The order of the current scene, read anew when the scene's links have changed. The keys call
+// it after building a scene, so that the step after a restart finds room for the order and
+// allocates nothing.
 StepOrder& sceneOrder();
 
 // Reads the order anew from the current scene before its next use.
 void readOrderAgain();
-
-// Builds the current scene's order ahead of the next step, so that the first step after a
-// restart finds room for it and allocates nothing.
-void prepareStep();
 
 // Whether the n entries from `entries` on follow each other along the links, the first being
 // `expected`. The entries' addresses come from the array, so the loads do not wait for each

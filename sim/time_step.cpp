@@ -40,14 +40,6 @@ namespace {
 // Damping along the springs, force per unit of length change per second.
 constexpr float kSpringDamping = 3.0f;
 
-// The scene's gravity, from the mass of the lead cube's corner 0; a scene built without a lead
-// cube has none.
-bool sceneGravity(Vec3& gravity) {
-    if (leadCube == nullptr || !gravityOn) return false;
-    gravity = Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass};
-    return true;
-}
-
 }  // namespace
 
 void stepWorld() {
@@ -57,9 +49,8 @@ void stepWorld() {
     measureDampingOnNextSpringWalk(kSpringDamping);
     applySpringForces();
 
-    // Gravity
-    Vec3 gravity;
-    if (sceneGravity(gravity)) addForceToAll(gravity);
+    // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
+    if (gravityOn && leadCube != nullptr) addForceToAll(Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass});
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {

@@ -84,7 +84,7 @@ TEST_F(StepAllocationTest, ManyCubesAndAnOverlongListAllocateNothingEither) {
     // Built outside the keys, which read the step's order of a new scene ahead of its steps.
     buildRowScene(1);
     for (int i = 0; i < 300; ++i) tailCube = attachCube(i == 0 ? *leadCube : *tailCube);
-    prepareStep();
+    sceneOrder();
     EXPECT_EQ(allocationsOfSteps(50), 0);
 
     // More list entries than springs; the order keeps room from the bigger scene before.
