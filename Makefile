@@ -11,7 +11,9 @@ PORT       ?= 8000
 # The linker's JavaScript optimiser needs the node modules that Debian keeps there.
 WEB_ENV    := NODE_PATH=/usr/share/nodejs
 
-.PHONY: all build run test test-release test-sanitize test-determinism test-fuzz test-web deps web serve bench push-sweep clean
+CLANG      ?= clang++-14
+
+.PHONY: all build run test test-release test-sanitize test-clang test-determinism test-fuzz test-web deps web serve bench push-sweep clean
 
 all: build
 
@@ -27,9 +29,10 @@ run:
 
 # Everything: the release build's tests (unit, runner, soak, pinned hashes, window end to end),
 # then all but the window's again under AddressSanitizer/LeakSanitizer/UndefinedBehaviorSanitizer,
-# then the Debug-against-optimised trace comparison, then 60 s of fuzzing the script reader,
-# then the web version: the node runner against the native one, the page in headless Chromium.
-test: deps test-release test-sanitize test-determinism test-fuzz test-web
+# then the core and all but the window's tests built with clang, then the Debug-against-optimised
+# trace comparison, then 60 s of fuzzing the script reader, then the web version: the node runner
+# against the native one, the page in headless Chromium.
+test: deps test-release test-sanitize test-clang test-determinism test-fuzz test-web
 
 deps:
 	bash scripts/install-deps.sh
@@ -43,6 +46,12 @@ test-sanitize:
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE 'e2e|web'
+
+# The same core, hashes pinned, from another compiler.
+test-clang:
+	cmake -S . -B $(BUILD)-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=$(CLANG) -DTREMBLO_WINDOW=OFF
+	cmake --build $(BUILD)-clang -j $(JOBS)
+	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS) -LE 'e2e|web'
 
 # The example scripts' full traces: two optimised runs and a Debug run, byte for byte.
 test-determinism: build
@@ -83,4 +92,4 @@ push-sweep:
 	build-bench/bench/push_sweep
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-debug build-fuzz $(WEB_BUILD) $(WEB_SITE)
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-clang $(BUILD)-debug build-fuzz $(WEB_BUILD) $(WEB_SITE)

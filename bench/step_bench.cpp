@@ -12,8 +12,7 @@
 #include "interaction/keyboard.h"
 #include "model/scene_storage.h"
 #include "model/spring_list.h"
-#include "model/step_tables.h"
-#include "sim/step_tables.h"
+#include "sim/step_order.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
@@ -75,7 +74,7 @@ void stepRows(benchmark::State& state) {
     gravityOn = false;
     buildCubeRows(static_cast<int>(state.range(0)));
     const int springs = activeSprings();
-    // The first step after a build lays the scene out in the step's tables: that is part of
+    // The first step after a build reads the step's order of the scene: that is part of
     // building (BM_BuildRows), as the yardstick's warm-up steps are not timed either.
     stepWorld();
     for (auto _ : state) stepWorld();
@@ -87,7 +86,7 @@ void stepRows(benchmark::State& state) {
 void buildRows(benchmark::State& state) {
     for (auto _ : state) {
         buildCubeRows(static_cast<int>(state.range(0)));
-        buildTables(sceneStorage().stepTables(), sceneStorage());
+        sceneOrder();
     }
     state.counters["springs"] = activeSprings();
 }

@@ -1,7 +1,7 @@
 #include "interaction/keyboard.h"
 
 #include "interaction/scenes.h"
-#include "sim/step_tables.h"
+#include "sim/step_order.h"
 #include "sim/world.h"
 
 void onKey(unsigned char key, int /*x*/, int /*y*/) {
@@ -20,7 +20,6 @@ void onKey(unsigned char key, int /*x*/, int /*y*/) {
         case 'x': pushPlaneYZ = !pushPlaneYZ; break;
         default: break;
     }
-    // A key may run code that changes springs between steps (a scene someone adds, say): the
-    // step reads the scene anew.
-    markSceneEdited();
+    // The step's order of a new scene is read now, so that stepping allocates nothing.
+    sceneOrder();
 }

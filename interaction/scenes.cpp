@@ -70,7 +70,6 @@ void buildWallScene() {
     chainHead = c[0];
     c[2]->next = c[5];
     c[6]->next = c[7]->next;
-    sceneStorage().hints.chainHead = nullptr;  // the remembered chain end belongs to the old head
 }
 
 void buildPendulumScene() {

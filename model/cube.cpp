@@ -3,7 +3,6 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
-#include "sim/world.h"
 
 namespace {
 
@@ -26,7 +25,7 @@ void Cube::placeCorner(int k, float damping, float mass, MassPoint* chainHead) {
     const float x = (k == 2 || k == 3 || k == 6 || k == 7) ? originX - edge : originX;
     const float y = (k == 1 || k == 2 || k == 5 || k == 6) ? originY + edge : originY;
     const float z = k >= 4 ? originZ + edge : originZ;
-    corners[k] = make<MassPoint>(x, y, z, zeroVelocity, damping, mass, chainHead);
+    corners[k] = make<MassPoint>(x, y, z, Vec3{}, damping, mass, chainHead);  // at rest
 }
 
 Cube::Cube(float x, float y, float z, float damping, float mass, float springStiffness, float edgeLength,

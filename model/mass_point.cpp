@@ -1,5 +1,6 @@
 #include "model/mass_point.h"
 
+#include "model/force_laws.h"
 #include "model/scene_storage.h"
 #include "model/spring_list.h"
 
@@ -15,6 +16,7 @@ MassPoint::MassPoint(float x, float y, float z, const Vec3& startVelocity, float
     last->next = this;
     hints.chainHead = chainHead;
     hints.chainLast = this;
+    ++linkEdits;
 }
 
 void MassPoint::attachSpring(Spring* spring) { springs->appendToPointList(spring); }
@@ -23,4 +25,10 @@ void MassPoint::addForce(const Vec3& v) {
     force.x += v.x;
     force.y += v.y;
     force.z += v.z;
+}
+
+void MassPoint::integrateVelocity(float dt) {
+    velocity.x = updatedVelocity(velocity.x, force.x, damping, mass, dt);
+    velocity.y = updatedVelocity(velocity.y, force.y, damping, mass, dt);
+    velocity.z = updatedVelocity(velocity.z, force.z, damping, mass, dt);
 }

@@ -1,16 +1,14 @@
 // Plastic yield: a spring stretched or squeezed too far takes its current length as rest
 // length, and so do all edges of its volume elements, whose rest volumes then follow.
 
+#include "model/force_laws.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
 
-// Both bounds are taken against the rest length on entry, in double; the upper one is rounded
-// to float before the comparison.
+// Both bounds are taken against the rest length on entry.
 bool yieldIfOverstrained(Spring& s, float L) {
-    const double lower = 0.5 * static_cast<double>(s.restLength);
-    const float upper = static_cast<float>(1.5 * static_cast<double>(s.restLength));
-    if (static_cast<double>(L) < lower || L > upper) {
+    if (overstrained<FloatMath>(L, s.restLength)) {
         s.restLength = L;
         s.resetElementEdges();
         s.refreshElementVolumes();

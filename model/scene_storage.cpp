@@ -29,14 +29,13 @@ std::unique_ptr<SceneStorage>& currentStorage() {
 }  // namespace
 
 SlotPool::SlotPool(std::size_t slotSize, std::size_t slotAlign)
-    : stride_(roundUp(slotSize, slotAlign)), slotSize_(slotSize), slotAlign_(slotAlign) {}
+    : stride_(roundUp(slotSize, slotAlign)), slotAlign_(slotAlign) {}
 
 void* SlotPool::allocate() {
     if (used_ == capacity_) {
         const std::size_t slots = capacity_ == 0 ? kFirstChunkSlots : std::min(capacity_ * 2, kLargestChunkSlots);
         chunks_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride_, std::align_val_t(slotAlign_))),
                              AlignedDelete{slotAlign_});
-        chunkFirstSlot_.push_back(count_);
         capacity_ = slots;
         used_ = 0;
     }
@@ -44,25 +43,6 @@ void* SlotPool::allocate() {
     ++used_;
     ++count_;
     return slot;
-}
-
-std::size_t SlotPool::slotOf(const void* p) const {
-    // Lookups come in runs from the same chunk: that one is tried first.
-    const auto address = reinterpret_cast<std::uintptr_t>(p);
-    auto inChunk = [&](std::size_t chunk) {
-        const auto base = reinterpret_cast<std::uintptr_t>(chunks_[chunk].get());
-        const std::size_t end = chunk + 1 < chunks_.size() ? chunkFirstSlot_[chunk + 1] : count_;
-        return address >= base && address < base + (end - chunkFirstSlot_[chunk]) * stride_;
-    };
-    if (chunks_.empty()) return kNoSlot;
-    if (!inChunk(lastChunk_)) {
-        std::size_t chunk = 0;
-        while (chunk < chunks_.size() && !inChunk(chunk)) ++chunk;
-        if (chunk == chunks_.size()) return kNoSlot;
-        lastChunk_ = chunk;
-    }
-    const std::size_t offset = address - reinterpret_cast<std::uintptr_t>(chunks_[lastChunk_].get());
-    return offset % stride_ == 0 ? chunkFirstSlot_[lastChunk_] + offset / stride_ : kNoSlot;
 }
 
 void* ByteArena::allocate(std::size_t size, std::size_t align) {

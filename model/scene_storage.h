@@ -8,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "model/step_tables.h"
-
 struct MassPoint;
 struct SpringListNode;
 struct Spring;
@@ -23,10 +21,6 @@ public:
     SlotPool(std::size_t slotSize, std::size_t slotAlign);
     void* allocate();
     std::size_t count() const { return count_; }
-    // The slot number of p (0 for the first slot handed out), or kNoSlot when p is not a slot
-    // of this pool.
-    std::size_t slotOf(const void* p) const;
-    static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
 private:
     struct AlignedDelete {
@@ -34,10 +28,7 @@ private:
         void operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(align)); }
     };
     std::vector<std::unique_ptr<std::byte[], AlignedDelete>> chunks_;
-    std::vector<std::size_t> chunkFirstSlot_;
     std::size_t stride_;
-    mutable std::size_t lastChunk_ = 0;  // where slotOf found its last slot: lookups come in runs
-    std::size_t slotSize_;
     std::size_t slotAlign_;
     std::size_t used_ = 0;      // slots used in the last chunk
     std::size_t capacity_ = 0;  // slots in the last chunk
@@ -81,9 +72,7 @@ public:
     template <class T>
     void* allocate() {
         static_assert(std::is_trivially_destructible_v<T>, "scene objects are released without destructors");
-        void* slot = poolFor<T>().allocate();
-        stepTables_.reserve(points_.count(), springs_.count(), elements_.count());
-        return slot;
+        return poolFor<T>().allocate();
     }
     // A cell of a point's own spring list: these come from a pool of their own, so that the
     // cells of the scene's list lie together.
@@ -92,21 +81,6 @@ public:
     void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
 
     EndHints hints;
-
-    // The step's flat copy of this scene. Its room grows as objects are made here, so that the
-    // step itself allocates nothing.
-    StepTables& stepTables() { return stepTables_; }
-    // The scene's links changed (a spring listed or unlinked, elements hung on): the step builds
-    // its tables anew before the next step.
-    void linksChanged() {
-        stepTables_.built = false;
-        stepTables_.unfit = false;
-    }
-
-    // Slot numbers of objects made in this storage, in order of making, or SlotPool::kNoSlot.
-    std::size_t pointSlot(const MassPoint* p) const { return points_.slotOf(p); }
-    std::size_t springSlot(const Spring* s) const { return springs_.slotOf(s); }
-    std::size_t elementSlot(const VolumeElement* e) const { return elements_.slotOf(e); }
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }
@@ -134,7 +108,6 @@ private:
     SlotPool elements_;
     SlotPool cubes_;
     ByteArena bytes_;
-    StepTables stepTables_;
 };
 
 // The storage of the current scene. A scene restart replaces it, which releases the old scene.

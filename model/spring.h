@@ -43,13 +43,10 @@ float currentLength(const Spring& spring);
 // rest length, and its elements take their current shape as rest shape. Returns whether it
 // yielded.
 bool yieldIfOverstrained(Spring& spring, float L);
-// Elastic force on b (a gets the opposite) at length L > 0 along d = a.position - b.position:
-// (L - restLength) * stiffness along d / L.
-Vec3 elasticForce(const Spring& spring, const Vec3& d, float L);
 
 // First force pass of a step: clears the forces of every moving point and of every end of a
 // listed spring, then applies every listed spring's elastic force (tearing springs leave
-// the list).
+// the list). Runs in the step's lanes (sim/spring_pass.cpp).
 void applySpringForces();
 // Damping along every listed spring, opposing the change of its length: coefficient is
 // force per unit of length change per second.

@@ -1,5 +1,6 @@
 #include "model/volume_element.h"
 
+#include "model/force_laws.h"
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
@@ -24,23 +25,11 @@ VolumeElement::VolumeElement(MassPoint* c0, MassPoint* c1, MassPoint* c2, MassPo
 void VolumeElement::applyVolumeForce() {
     if (breakableOn || !volumeOn) return;
     const float K = plasticOn ? 3000.0f : 12000.0f;  // force per unit^3 of volume change, softer when plastic
-    const Vec3 F = volumeForce(K);
-    corners[0]->addForce(F);
-    corners[1]->addForce(Vec3{-F.x, -F.y, -F.z});
-}
-
-Vec3 VolumeElement::volumeForce(float K) const {
     const Vec3& p0 = corners[0]->position;
-    const Vec3 n = cross(corners[2]->position - p0, corners[3]->position - p0);
-    // The current volume is rounded to float like the rest volume, so an undeformed element
-    // has D = 0 exactly.
-    const float D = signedVolume(p0, corners[1]->position, corners[2]->position, corners[3]->position) - restVolume;
-    return Vec3{static_cast<float>(K * D * n.x / 6.0), static_cast<float>(K * D * n.y / 6.0),
-                static_cast<float>(K * D * n.z / 6.0)};
-}
-
-void applyVolumeForces(VolumeElement* first) {
-    for (VolumeElement* e = first; e != nullptr; e = e->next) e->applyVolumeForce();
+    const Vec3 F = volumeForce(corners[1]->position - p0, corners[2]->position - p0, corners[3]->position - p0,
+                               restVolume, K);
+    corners[0]->addForce(F);
+    corners[1]->addForce(-F);
 }
 
 Vec3 VolumeElement::restPointToward(const MassPoint* from, const MassPoint* toward) const {
@@ -62,7 +51,7 @@ void VolumeElement::recomputeRestVolume() {
 
 void appendElementChain(VolumeElement* chain, VolumeElement* tail) {
     if (chain == nullptr) return;  // nothing to hang the tail on
-    sceneStorage().linksChanged();
+    ++linkEdits;
     EndHints& hints = sceneStorage().hints;
     const bool hinted = hints.elementFirst == chain;
     VolumeElement* last = hinted ? hints.elementLast : chain;

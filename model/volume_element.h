@@ -15,8 +15,6 @@ struct VolumeElement {
     // Pushes c1 (and c0 the other way) so that the volume tends back to restVolume. Does
     // nothing while springs are breakable or the volume constraint is off.
     void applyVolumeForce();
-    // The force on c0 (c1 gets the opposite) with stiffness K, force per unit^3 of volume change.
-    Vec3 volumeForce(float K) const;
     // Rest volume from the rest lengths of the three edges at c0 along their current directions.
     void recomputeRestVolume();
     // The point at the rest distance from `from` (by the spring joining them) toward `toward`.
@@ -28,7 +26,8 @@ struct VolumeElement {
     MassPoint* corners[4];
 };
 
-// applyVolumeForce on every element of the chain that starts at first, in chain order.
+// applyVolumeForce on every element of the chain that starts at first, in chain order. Runs in
+// the step's lanes (sim/volume_pass.cpp).
 void applyVolumeForces(VolumeElement* first);
 
 // Hangs tail (and everything behind it) after the last element of chain.

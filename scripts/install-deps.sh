@@ -10,6 +10,8 @@ if [ $# -gt 0 ]; then
 else
 # Build: compiler, CMake, GoogleTest, and the window program's GLUT, OpenGL and GLU.
 packages=(cmake g++ libgtest-dev libgmock-dev freeglut3-dev libglu1-mesa-dev)
+# The core is built and tested with clang as well.
+packages+=(clang-14)
 # The window's end-to-end test: a virtual X server (xvfb, xauth for xvfb-run), software
 # OpenGL (libgl1-mesa-dri), keys and drags (xdotool), window facts (x11-utils), screenshots
 # (imagemagick) and the test driver (python3).

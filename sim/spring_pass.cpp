@@ -1,195 +1,206 @@
-// The springs' pass over the tables: eight springs at a time, their elastic and damping forces
-// are computed side by side in lanes, each lane with the very operations of the one-at-a-time
-// formulas (Spring::applyForce, applySpringDamping). Neither force reads a force accumulator and
-// no force pass moves a point, so both are measured in one walk: the elastic forces are added
-// at once, in list order, and the damping forces are kept until gravity and push are in.
-// A group in which a spring tears, yields or has no length goes one spring at a time.
+// The springs' passes: eight springs at a time, their elastic and damping forces are computed
+// side by side in lanes by the force laws that Spring::applyForce uses one spring at a time.
+// A group in which a spring tears, yields or has no length goes one spring at a time through
+// Spring::applyForce itself.
 
-// Eight-lane vectors pass only between always-inlined functions, so the note that their calling
-// convention differs with and without AVX does not apply (a call that passed one from a clone
-// for one instruction set to code built for another would garble it).
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include "sim/spring_pass.h"
 
 #include <algorithm>
-#include <cstring>
+#include <functional>
 
-#include "model/lanes.h"
+#include "model/force_laws.h"
 #include "model/spring.h"
-#include "model/step_tables.h"
-#include "sim/held_row.h"
-#include "sim/step_tables.h"
-#include "sim/table_passes.h"
+#include "sim/lanes.h"
+#include "sim/step_order.h"
 #include "sim/world.h"
 
 namespace {
 
 constexpr int kLanes = 8;
 
+// The damping coefficient asked for on the next springs' walk, and that of the forces the last
+// walk measured; 0 for none.
+float dampingToMeasure = 0.0f;
+float dampingMeasured = 0.0f;
+
 // The forces of eight springs, and whether any of them tears, yields or has no length.
 struct GroupForces {
-    Lanes8 dx, dy, dz, L, magnitude;
+    Lanes8 L;
     Lanes elastic[kLanes];  // on b; a gets the opposite
     Lanes damping[kLanes];  // on a; b gets the opposite
     bool special;
 };
 
-// d = a.position - b.position and w = a.velocity - b.velocity of eight springs, as rows.
-// The group's stiffness, rest length and tear force.
-struct GroupFields {
-    Lanes8 stiffness, restLength, tearForce;
-};
-
 template <bool kBreakable, bool kPlastic>
-__attribute__((always_inline)) inline void computeGroup(const Lanes d[kLanes], const Lanes w[kLanes],
-                                                        const GroupFields& fields, float coefficient, GroupForces& q) {
-    // L = |d|; a zero length divides by one instead, and its results are not used.
-    transpose8(d, q.dx, q.dy, q.dz);
-    q.L = sqrtLanes(q.dx * q.dx + q.dy * q.dy + q.dz * q.dz);
-    const Lanes8 divisor = select(q.L == 0.0f, broadcast8(1.0f), q.L);
-
-    // Elastic force on b: (L - restLength) * stiffness along d / L.
-    const Lanes8& restLength = fields.restLength;
-    const Lanes8 f = (q.L - restLength) * fields.stiffness;
-    const Lanes8 Fx = f * q.dx / divisor;
-    const Lanes8 Fy = f * q.dy / divisor;
-    const Lanes8 Fz = f * q.dz / divisor;
-    untranspose8(Fx, Fy, Fz, q.elastic);
-
-    // Damping force on a: -c (w . d) / L along d / L.
-    Lanes8 wx, wy, wz;
-    transpose8(w, wx, wy, wz);
-    const Lanes8 rate = broadcast8(-coefficient) * (wx * q.dx + wy * q.dy + wz * q.dz) / divisor;
-    untranspose8(rate * q.dx / divisor, rate * q.dy / divisor, rate * q.dz / divisor, q.damping);
-
-    LaneMask8 special = q.L == 0.0f;
-    if (kPlastic) {
-        special |= join(lessInDouble(lowHalf(q.L), 0.5, lowHalf(restLength)) |
-                            (lowHalf(q.L) > scaleInDouble(lowHalf(restLength), 1.5)),
-                        lessInDouble(highHalf(q.L), 0.5, highHalf(restLength)) |
-                            (highHalf(q.L) > scaleInDouble(highHalf(restLength), 1.5)));
+LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupForces& q) {
+    static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
+                  offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8);
+    Lanes d[kLanes], w[kLanes], fields[kLanes];
+    for (int j = 0; j < kLanes; ++j) {
+        const MassPoint& a = *s[j]->a;
+        const MassPoint& b = *s[j]->b;
+        d[j] = loadPositionAt1(a) - loadPositionAt1(b);
+        w[j] = loadVelocityAt1(a) - loadVelocityAt1(b);
+        fields[j] = loadLanes(&s[j]->tearForce);
     }
-    if (kBreakable) {
-        q.magnitude = sqrtLanes(Fx * Fx + Fy * Fy + Fz * Fz);
-        special |= q.magnitude > fields.tearForce;
-    }
+    const Vec3Of<Lanes8> f = transpose8(fields);
+    const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
+    const Vec3Of<Lanes8> dv = transpose8<1>(d);
+    q.L = lengthOf<LaneMath>(dv);
+    // A spring of length zero is handled one at a time; its lanes divide by one instead.
+    const LaneMask8 zero = q.L == 0.0f;
+    const Lanes8 L = zero ? broadcast8(1.0f) : q.L;
+    const Vec3Of<Lanes8> elastic = elasticForce(dv, L, restLength, stiffness);
+    untranspose8(elastic, q.elastic);
+    untranspose8(dampingForce(dv, transpose8<1>(w), L, broadcast8(coefficient)), q.damping);
+    LaneMask8 special = zero;
+    if (kPlastic) special |= overstrained<LaneMath>(q.L, restLength);
+    if (kBreakable) special |= tears<LaneMath>(elastic, tearForce);
     q.special = anyLane(special);
 }
 
-Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
-
-__attribute__((always_inline)) inline Lanes8 load8(const float* first) {
-    Lanes8 v;
-    std::memcpy(&v, first, sizeof v);
-    return v;
-}
+// Where the walk in groups stopped: null when it reached the end, else the cell from which the
+// walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
+struct Stop {
+    SpringListNode* cell;
+    std::size_t clearedFixedEnds;
+};
 
 // Springs are taken sixteen at a time, two groups computed before either is added: the two
 // groups' long chains of square roots and divisions are independent, so the processor overlaps
-// them.
-constexpr int kGroupsPerBlock = 2;
-
+// them. A block is taken only when its cells still follow each other along the links.
 template <bool kBreakable, bool kPlastic>
-__attribute__((always_inline)) inline void springsInGroups(StepTables& t, float coefficient) {
-    const std::size_t n = t.springs.size();
-    const SpringEnds* ends = t.ends.data();
-    const PointRow* rows = t.rows.data();
-    Lanes* force = t.force.data();
-    Lanes* damping = t.damping.data();
-    HeldRow held;
-    constexpr std::size_t kBlock = kLanes * kGroupsPerBlock;
+LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
+    const std::size_t n = o.cells.size();
+    SpringListNode* const* cells = o.cells.data();
+    MeasuredDamping* damping = o.damping.data();
+    const FixedEnd* fixedEnd = o.fixedEnds.data();
+    const FixedEnd* const fixedEndsEnd = fixedEnd + o.fixedEnds.size();
+    SpringListNode* next = springList;
+    HeldForce held;
+    constexpr std::size_t kBlock = 2 * kLanes;
     for (std::size_t block = 0; block < n; block += kBlock) {
-        // The tables run past the last spring with copies of it, so a short last group fills
-        // its lanes left over with that spring; a group wholly past the end is not computed.
-        const int groups = static_cast<int>(std::min<std::size_t>(kGroupsPerBlock, (n - block + kLanes - 1) / kLanes));
-        GroupForces q[kGroupsPerBlock];
-        for (int g = 0; g < groups; ++g) {
-            const std::size_t first = block + kLanes * static_cast<std::size_t>(g);
-            Lanes d[kLanes], w[kLanes];
-            for (int j = 0; j < kLanes; ++j) {
-                const PointRow& a = rows[ends[first + j].a];
-                const PointRow& b = rows[ends[first + j].b];
-                d[j] = a.position - b.position;
-                w[j] = a.velocity - b.velocity;
-            }
-            const GroupFields fields{load8(&t.stiffness[first]), load8(&t.restLength[first]), load8(&t.tearForce[first])};
-            computeGroup<kBreakable, kPlastic>(d, w, fields, coefficient, q[g]);
+        const std::size_t inBlock = std::min(kBlock, n - block);
+        if (!followLinks(cells + block, inBlock, next)) {
+            held.flush();
+            return Stop{next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
         }
-
-        // A yield changes the rest length of the yielding spring and of the edges of its
+        next = cells[block + inBlock - 1]->next;
+        // A short last group fills its lanes left over with the last spring.
+        GroupForces q[2];
+        for (std::size_t g = 0; g < inBlock; g += kLanes) {
+            Spring* s[kLanes];
+            for (std::size_t j = 0; j < kLanes; ++j) s[j] = cells[std::min(block + g + j, n - 1)]->spring;
+            computeGroup<kBreakable, kPlastic>(s, coefficient, q[g / kLanes]);
+        }
+        // A yield changes the rest lengths of the yielding spring and of the edges of its
         // elements, any of which may come later in the block: from then on the block's springs
-        // take their rest lengths as they now stand.
+        // go one at a time, with their rest lengths as they now stand.
         bool restChanged = false;
-        for (int g = 0; g < groups; ++g) {
-            const std::size_t first = block + kLanes * static_cast<std::size_t>(g);
-            const int inGroup = static_cast<int>(std::min<std::size_t>(kLanes, n - first));
-            const GroupForces& group = q[g];
-            if (inGroup == kLanes && !group.special && !restChanged) {
-                for (std::size_t k = first; k < first + kLanes; ++k) {
-                    held.add(&force[ends[k].b], group.elastic[k - first]);
-                    held.addHeld(&force[ends[k].a], negateXyz(group.elastic[k - first]));
-                    damping[k] = group.damping[k - first];
-                }
-                continue;
+        for (std::size_t first = block; first < block + inBlock; first += kLanes) {
+            const std::size_t inGroup = std::min<std::size_t>(kLanes, n - first);
+            const GroupForces& group = q[(first - block) / kLanes];
+            const bool oneAtATime = group.special || restChanged;
+            if (oneAtATime || (fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup)) held.flush();
+            for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
+                fixedEnd->point->force = Vec3{};
             }
-            for (int j = 0; j < inGroup; ++j) {
-                const std::size_t k = first + static_cast<std::size_t>(j);
-                Spring& spring = *t.springs[k];
-                const float L = group.L[j];
-                if (kPlastic && yieldIfOverstrained(spring, L)) {
-                    copyRestStateAfterYield(t, spring);
-                    restChanged = true;
+            for (std::size_t k = first; k < first + inGroup; ++k) {
+                const std::size_t j = k - first;
+                Spring& spring = *cells[k]->spring;
+                if (oneAtATime) {
+                    const float L = group.L[j];
+                    restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
+                    const std::uint64_t edits = linkEdits;
+                    springList = spring.applyForce(springList, kBreakable, kPlastic);
+                    if (linkEdits != edits) {  // it tore
+                        return Stop{cells[k]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+                    }
+                    if (L == 0.0f) {
+                        damping[k].a = nullptr;  // no direction: no damping either
+                        continue;
+                    }
+                } else {
+                    held.add(*spring.b, group.elastic[j]);
+                    held.addHeld(*spring.a, negateXyz(group.elastic[j]));
                 }
-                if (L == 0.0f) {  // no direction: no force, no tearing, no damping
-                    t.forceless.push_back(static_cast<std::uint32_t>(k));
-                    continue;
-                }
-                Lanes elastic = group.elastic[j];
-                float magnitude = kBreakable ? group.magnitude[j] : 0.0f;
-                if (restChanged) {
-                    const Vec3 F = elasticForce(spring, Vec3{group.dx[j], group.dy[j], group.dz[j]}, L);
-                    elastic = additionRow(F);
-                    if (kBreakable) magnitude = length(F);
-                }
-                if (kBreakable && magnitude > spring.tearForce) {
-                    springList = springList->remove(&spring);
-                    t.forceless.push_back(static_cast<std::uint32_t>(k));
-                    continue;
-                }
-                held.add(&force[ends[k].b], elastic);
-                held.addHeld(&force[ends[k].a], negateXyz(elastic));
-                damping[k] = group.damping[j];
+                damping[k] = MeasuredDamping{spring.a, spring.b, {}};
+                std::memcpy(damping[k].force, &group.damping[j], sizeof(Lanes));
             }
         }
     }
     held.flush();
+    // The list may go on past the order's last cell.
+    return Stop{next->next != nullptr ? next : nullptr, o.fixedEnds.size()};
+}
+
+WIDER_WHERE_AVAILABLE Stop elasticForces(StepOrder& o, float coefficient) {
+    if (breakableOn) {
+        return plasticOn ? springsInGroups<true, true>(o, coefficient) : springsInGroups<true, false>(o, coefficient);
+    }
+    return plasticOn ? springsInGroups<false, true>(o, coefficient) : springsInGroups<false, false>(o, coefficient);
+}
+
+// The rest of the walk along the links from `cell`, one spring at a time, after a spring tore
+// or where the order no longer follows the links. Each end outside the chain is cleared before
+// its first force, unless the walk so far has cleared it.
+void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFixedEnds) {
+    readOrderAgain();
+    std::vector<MassPoint*>& cleared = o.clearedOnTheWay;
+    cleared.clear();
+    for (std::size_t i = 0; i < clearedFixedEnds; ++i) cleared.push_back(o.fixedEnds[i].point);
+    for (; cell->next != nullptr; cell = cell->next) {
+        for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
+            if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) ||
+                std::find(cleared.begin(), cleared.end(), end) != cleared.end()) {
+                continue;
+            }
+            end->force = Vec3{};
+            cleared.push_back(end);
+        }
+        springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
+    }
 }
 
 }  // namespace
 
-WIDER_WHERE_AVAILABLE void addSpringForces(StepTables& t, float dampingCoefficient) {
-    t.forceless.clear();
-    if (breakableOn) {
-        plasticOn ? springsInGroups<true, true>(t, dampingCoefficient) : springsInGroups<true, false>(t, dampingCoefficient);
-    } else {
-        plasticOn ? springsInGroups<false, true>(t, dampingCoefficient) : springsInGroups<false, false>(t, dampingCoefficient);
-    }
+void measureDampingOnNextSpringWalk(float coefficient) { dampingToMeasure = coefficient; }
+
+void applySpringForces() {
+    // Clearing: every moving point, so that a point whose springs have all torn does not keep its
+    // force and gather gravity and push again each step. The other ends of listed springs are
+    // cleared on the walk, before their first force.
+    forEachMovingPoint([](MassPoint& p) { p.force = Vec3{}; });
+    StepOrder& o = sceneOrder();
+
+    const Stop stop = elasticForces(o, dampingToMeasure);
+    dampingMeasured = stop.cell == nullptr ? dampingToMeasure : 0.0f;
+    dampingToMeasure = 0.0f;
+    if (stop.cell != nullptr) walkOnAlongLinks(o, stop.cell, stop.clearedFixedEnds);
 }
 
-void addRecordedDamping(StepTables& t) {
-    const SpringEnds* ends = t.ends.data();
-    const Lanes* damping = t.damping.data();
-    Lanes* force = t.force.data();
-    HeldRow held;
-    // The springs between two forceless ones, run by run.
-    std::size_t from = 0;
-    const std::size_t runs = t.forceless.size() + 1;
-    for (std::size_t r = 0; r < runs; ++r) {
-        const std::size_t to = r < t.forceless.size() ? t.forceless[r] : t.springs.size();
-        for (std::size_t k = from; k < to; ++k) {
-            held.addHeld(&force[ends[k].a], damping[k]);
-            held.add(&force[ends[k].b], negateXyz(damping[k]));
+void applySpringDamping(float coefficient) {
+    const bool measured = dampingMeasured != 0.0f && coefficient == dampingMeasured;
+    dampingMeasured = 0.0f;
+    if (measured) {
+        const StepOrder& o = sceneOrder();
+        HeldForce held;
+        for (const MeasuredDamping& m : o.damping) {
+            if (m.a == nullptr) continue;
+            const Lanes force = loadLanes(m.force);
+            held.addHeld(*m.a, force);
+            held.add(*m.b, negateXyz(force));
         }
-        from = to + 1;
+        held.flush();
+        return;
     }
-    held.flush();
+    for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
+        Spring& s = *cell->spring;
+        const Vec3 d = s.a->position - s.b->position;
+        const float L = length(d);
+        if (L == 0.0f) continue;  // no direction to damp along
+        const Vec3 F = dampingForce(d, s.a->velocity - s.b->velocity, L, coefficient);
+        s.a->addForce(F);
+        s.b->addForce(-F);
+    }
 }

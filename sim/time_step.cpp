@@ -1,13 +1,13 @@
 #include "sim/time_step.h"
 
 #include "model/cube.h"
-#include "model/mass_point.h"
-#include "model/scene_storage.h"
+#include "model/force_laws.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/lanes.h"
 #include "sim/room.h"
-#include "sim/step_tables.h"
-#include "sim/table_passes.h"
+#include "sim/spring_pass.h"
+#include "sim/step_order.h"
 #include "sim/world.h"
 
 IdleHooks idleHooks;
@@ -37,60 +37,20 @@ void onIdle() {
 
 namespace {
 
-// The scene's gravity, from the mass of the lead cube's corner 0; a scene built without a lead
-// cube has none.
-bool sceneGravity(Vec3& gravity) {
-    if (leadCube == nullptr || !gravityOn) return false;
-    gravity = Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass};
-    return true;
-}
+// Damping along the springs, force per unit of length change per second.
+constexpr float kSpringDamping = 3.0f;
 
-// The scene's tables with their rows loaded, built anew when the scene's links have changed
-// since; null when the scene does not fit them.
-StepTables* readyTables() {
-    SceneStorage& storage = sceneStorage();
-    StepTables& tables = storage.stepTables();
-    if (headsMatchTables(tables) && loadRows(tables)) return &tables;
-    if (stillUnfit(tables) || !buildTables(tables, storage)) return nullptr;
-    loadRows(tables);  // fresh tables match the chain
-    return &tables;
-}
+}  // namespace
 
-// The step over the scene's flat tables (see model/step_tables.h), whose rows are loaded.
-void stepOnTables(StepTables& tables) {
-    // Springs: the elastic force of every spring on forces cleared as the rows were loaded;
-    // the walk over the springs also measures their damping, which no force pass changes, for
-    // later
-    addSpringForces(tables, 3.0f);
+void stepWorld() {
+    simTime = simTime + timeStep;
 
-    // Gravity
-    Vec3 gravity;
-    if (sceneGravity(gravity)) addToMovingRows(tables, gravity);
-
-    // Push of a mouse drag
-    if (pushStepsLeft > 0) {
-        pushStepsLeft = pushStepsLeft - 1;
-        addToMovingRows(tables, pushForce);
-    }
-
-    // Damping along the springs, as measured above
-    addRecordedDamping(tables);
-
-    // Volume elements
-    if (!breakableOn && volumeOn) addVolumeForces(tables, plasticOn ? 3000.0f : 12000.0f);
-
-    // Integrate: forces back into the points, then velocities and positions
-    storeAndIntegrate(tables, timeStep);
-}
-
-// The same step one object at a time, for scenes that do not fit the tables.
-void stepObjectByObject() {
-    // Springs
+    // Springs; their walk also measures the damping added after gravity and push
+    measureDampingOnNextSpringWalk(kSpringDamping);
     applySpringForces();
 
-    // Gravity
-    Vec3 gravity;
-    if (sceneGravity(gravity)) addForceToAll(gravity);
+    // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
+    if (gravityOn && leadCube != nullptr) addForceToAll(Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass});
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {
@@ -99,7 +59,7 @@ void stepObjectByObject() {
     }
 
     // Damping along the springs
-    applySpringDamping(3.0f);
+    applySpringDamping(kSpringDamping);
 
     // Volume elements
     applyVolumeForces(volumeElements);
@@ -109,31 +69,26 @@ void stepObjectByObject() {
     integratePositions(timeStep);
 }
 
-}  // namespace
-
-void stepWorld() {
-    simTime = simTime + timeStep;
-    if (StepTables* tables = readyTables()) {
-        stepOnTables(*tables);
-    } else {
-        stepObjectByObject();
-    }
-}
-
 void addForceToAll(const Vec3& f) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) p->addForce(f);
+    const Lanes row = additionRow(f);
+    forEachMovingPoint([row](MassPoint& p) { addToForce(p, row); });
 }
 
-void integrateVelocities(float dt) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
-        p->integrateVelocity(dt);
-        bounceVelocity(*p);
-    }
+// The three components go through the velocity update side by side in lanes.
+WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
+    forEachMovingPoint([dt](MassPoint& p) {
+        const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
+        const Lanes v0 = loadVelocityAt1(p);
+        const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
+                                        broadcast(p.mass), broadcast(dt));
+        p.velocity = Vec3{v[0], v[1], v[2]};
+        bounceVelocity(p);
+    });
 }
 
 void integratePositions(float dt) {
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
-        p->integratePosition(dt);
-        clampPosition(*p);
-    }
+    forEachMovingPoint([dt](MassPoint& p) {
+        p.integratePosition(dt);
+        clampPosition(p);
+    });
 }

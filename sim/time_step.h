@@ -1,6 +1,6 @@
 #pragma once
 
-struct Vec3;
+#include "model/vec3.h"
 
 // What the window wants to hear from the idle callback. The core never draws and never
 // reads a clock: the headless runner and the tests leave both hooks empty.

@@ -1,8 +1,6 @@
 // Scene storage: what a scene owns and how it lies in memory (restarts keeping memory flat
 // are checked by the soak).
 
-#include <vector>
-
 #include "interaction/keyboard.h"
 #include "model/scene_storage.h"
 #include "sim/world.h"
@@ -31,23 +29,6 @@ TEST_F(SceneStorageTest, PointsOfOneSceneLieTogetherInChainOrder) {
         EXPECT_EQ(reinterpret_cast<const char*>(points[i]) - reinterpret_cast<const char*>(points[i - 1]),
                   static_cast<std::ptrdiff_t>(sizeof(MassPoint)));
     }
-}
-
-TEST(SlotPoolTest, EverySlotIsFoundAcrossChunksAndNothingElseIs) {
-    // Enough slots for several chunks of growing size.
-    SlotPool pool(24, 8);
-    std::vector<char*> slots;
-    for (int i = 0; i < 1000; ++i) slots.push_back(static_cast<char*>(pool.allocate()));
-    // Looked up in an order that jumps between chunks, each slot is its number.
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const size_t k = (i * 389) % slots.size();
-        EXPECT_EQ(pool.slotOf(slots[k]), k);
-    }
-    EXPECT_EQ(pool.slotOf(slots[5] + 8), SlotPool::kNoSlot) << "inside a slot, not at its start";
-    int local = 0;
-    EXPECT_EQ(pool.slotOf(&local), SlotPool::kNoSlot);
-    EXPECT_EQ(pool.slotOf(nullptr), SlotPool::kNoSlot);
-    EXPECT_EQ(SlotPool(24, 8).slotOf(slots[0]), SlotPool::kNoSlot) << "an empty pool holds nothing";
 }
 
 }  // namespace

@@ -128,8 +128,9 @@ TEST_F(VolumeElementTest, ChainsAppendBehindTheirLastElement) {
 }
 
 TEST(VolumeDivisionTest, DividingBySixInFloatGivesTheFloatOfTheDoubleQuotient) {
-    // The step's element lanes divide by 6 in float where applyVolumeForce divides in double
-    // and rounds: 53 bits hold a float quotient's rounding exactly, so both give the same float.
+    // The volume force law divides by 6 in float where the signed volume divides in double
+    // and rounds (rest volumes come from it): 53 bits hold a float
+    // quotient's rounding exactly, so both give the same float.
     // Every 97th bit pattern (all exponents, both signs, subnormals, infinities) is checked; a
     // run over all 2^32 found no difference either.
     // Signalling NaNs among the patterns would trip the test main's traps before being skipped.

@@ -1,6 +1,6 @@
 #pragma once
 
-struct Vec3;
+#include "model/vec3.h"
 
 // The display callback: draws the room, every active spring and every moving point, as
 // describeFrame gives them (frame_view.h), at most once per 40 ms of real time (see

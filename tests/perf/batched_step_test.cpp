@@ -1,7 +1,7 @@
-// The step works on flat tables of the scene, springs and elements eight at a time in lanes,
-// and goes object by object only for scenes the tables cannot hold. A plain step, one spring,
-// one element and one point at a time in the order the forces are defined, must give the very
-// same bits after every step, also when the scene's links are edited by hand between steps.
+// The step takes springs and elements eight at a time in lanes, in an order of the scene that it
+// keeps and reads anew when links change. A plain step, one spring, one element and one point
+// at a time in the order the forces are defined, must give the very same bits after every step,
+// also when the scene's links and fields are edited by hand between steps.
 
 #include <cstdint>
 #include <cstring>
@@ -15,7 +15,6 @@
 #include "model/spring.h"
 #include "model/volume_element.h"
 #include "sim/room.h"
-#include "sim/step_tables.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
@@ -77,8 +76,8 @@ void plainStep() {
 }
 
 // The raw bytes of everything a step changes: every moving point's position, velocity and
-// force, every listed spring's rest length, every element's rest volume and the forces of its
-// corners (fixed ones too).
+// force, every listed spring's rest length and its ends' forces, every element's rest volume
+// and the forces of its corners (fixed ones too).
 std::vector<unsigned char> worldBytes() {
     std::vector<unsigned char> bytes;
     auto put = [&bytes](const void* p, size_t n) {
@@ -92,6 +91,8 @@ std::vector<unsigned char> worldBytes() {
     }
     for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         put(&cell->spring->restLength, sizeof(float));
+        put(&cell->spring->a->force, sizeof(Vec3));
+        put(&cell->spring->b->force, sizeof(Vec3));
     }
     for (const VolumeElement* e = volumeElements; e != nullptr; e = e->next) {
         put(&e->restVolume, sizeof(float));
@@ -194,8 +195,7 @@ TEST_F(BatchedStepTest, VolumeOffAndRowsOfManyCubes) {
 }
 
 TEST_F(BatchedStepTest, ListLongerThanTheSceneHasRecordsFor) {
-    // One spring listed again and again: more list cells than springs made, so the step runs
-    // out of room for its records partway and measures the rest one spring at a time.
+    // One spring listed again and again: more list cells than springs made.
     auto start = [] {
         onKey('2', 0, 0);
         Spring* s = springList->spring;
@@ -218,9 +218,9 @@ TEST_F(BatchedStepTest, SpringsWithCoincidentEnds) {
 }
 
 TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
-    // Each edit changes what the step's tables were built from: a point cut out of the chain, a
-    // spring unlinked, a new spring listed, elements hung on, a whole new chain head; cells and
-    // elements relinked by hand come with markSceneEdited(), as their contract asks.
+    // Each edit changes the order the step keeps: a point cut out of the chain, a spring
+    // unlinked, a new spring listed, elements hung on, a whole new chain head, and cells,
+    // elements and points linked by hand with no call to anything.
     auto edit = [](int step) {
         MassPoint* first = chainHead->next;
         switch (step) {
@@ -228,12 +228,26 @@ TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
             case 250: springList = springList->remove(springList->next->next->next->spring); break;
             case 300:
                 springList->next->next = springList->next->next->next;
-                markSceneEdited();
                 break;
+            case 350: {  // a spring to a new anchor, linked in by hand: the anchor is cleared too
+                MassPoint* anchor = make<MassPoint>(0.5f, 0.5f, 4.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
+                anchor->force = Vec3{5.0f, 5.0f, 5.0f};
+                SpringListNode* cell = make<SpringListNode>();
+                cell->spring = make<Spring>(anchor, leadCube->corners[5], 900.0f, 7000.0f);
+                cell->next = springList->next;
+                springList->next = cell;
+                break;
+            }
+            case 400: {  // a point linked in by hand at the end of the chain
+                MassPoint* last = chainHead;
+                while (last->next != nullptr) last = last->next;
+                last->next = make<MassPoint>(0.2f, 0.3f, 3.0f, zeroVelocity, 0.2f, 1.0f, nullptr);
+                springList->append(make<Spring>(last->next, leadCube->corners[6], 800.0f, 7000.0f));
+                break;
+            }
             case 450: springList->append(make<Spring>(first, leadCube->corners[6], 800.0f, 700.0f)); break;
             case 600:
                 volumeElements->next->next = nullptr;
-                markSceneEdited();
                 break;
             case 650: {  // an element hung on, with a corner that nothing else uses
                 MassPoint* spare = make<MassPoint>(0.5f, 0.5f, 2.5f, zeroVelocity, 1.0f, 1.0f, nullptr);
@@ -261,9 +275,8 @@ TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
     expectSameAsPlainSteps([] { onKey('3', 0, 0); }, 900, edit);
 }
 
-TEST_F(BatchedStepTest, SpringsChangedByAKeyTakeEffectAtOnce) {
-    // A key's code may change springs and elements (a scene of one's own, say); the step reads
-    // them anew after every key, here two presses of 'x' that leave the flags as they were.
+TEST_F(BatchedStepTest, FieldsChangedByHandTakeEffectAtOnce) {
+    // Stiffness, rest lengths and a rest volume changed between steps, with no key pressed.
     auto edit = [](int step) {
         if (step != 200) return;
         for (Spring* s : activeSprings()) {
@@ -271,8 +284,6 @@ TEST_F(BatchedStepTest, SpringsChangedByAKeyTakeEffectAtOnce) {
             s->restLength = 0.9f * s->restLength;
         }
         volumeElements->restVolume = 0.5f * volumeElements->restVolume;
-        onKey('x', 0, 0);
-        onKey('x', 0, 0);
     };
     expectSameAsPlainSteps([] { onKey('2', 0, 0); }, 400, edit);
 }
@@ -312,7 +323,7 @@ TEST_F(BatchedStepTest, ElementCornerOutsideTheChainAndTheListKeepsItsForce) {
 }
 
 TEST_F(BatchedStepTest, PointsMadeOutsideTheScenesStorage) {
-    // Such a point has no row in the tables, so the step goes object by object.
+    // The step reads any point through its pointers, wherever it was made.
     onKey('2', 0, 0);
     MassPoint outside(0.0f, 0.0f, 3.0f, zeroVelocity, 0.2f, 1.0f, nullptr);
     auto start = [&outside] {

@@ -1,0 +1,175 @@
+#pragma once
+
+// Vector lanes for the step's passes. A lane carries one spring, one element or one vector
+// component through the force laws (model/force_laws.h), whose operations are correctly rounded
+// in every lane, so each lane ends with the bits of the one-at-a-time code. Lanes that carry
+// nothing hold harmless values (no division by zero), so floating-point traps fire only where
+// the one-at-a-time code would trap too.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "model/mass_point.h"
+
+// A pass marked with this is compiled three times, for processors with AVX-512, with AVX2 and
+// for all others, and the first call picks the one that fits. All give the same bits: the wider
+// sets only widen registers and add three-operand forms of the same operations (no fused
+// multiply-add). Only g++ makes the clones; other compilers build the pass once.
+#ifndef TREMBLO_CLONE_TARGETS
+#define TREMBLO_CLONE_TARGETS "avx512f", "avx2", "default"
+#endif
+#if defined(__x86_64__) && !defined(__clang__) && !defined(TREMBLO_NO_CLONES)
+#define WIDER_WHERE_AVAILABLE __attribute__((target_clones(TREMBLO_CLONE_TARGETS)))
+#else
+#define WIDER_WHERE_AVAILABLE
+#endif
+// Eight-lane vectors pass only between always-inlined functions (a call that passed one from a
+// clone for one instruction set to code built for another would garble it).
+#define LANE_INLINE __attribute__((always_inline)) inline
+
+// Four lanes: x, y, z of a vector and a fourth lane that nothing reads.
+using Lanes = float __attribute__((vector_size(16)));
+using LaneMask = std::int32_t __attribute__((vector_size(16)));
+// Eight lanes: one AVX register, or two SSE ones.
+using Lanes8 = float __attribute__((vector_size(32)));
+using LaneMask8 = std::int32_t __attribute__((vector_size(32)));
+using Doubles4 = double __attribute__((vector_size(32)));
+
+LANE_INLINE Lanes sqrtLanes(Lanes v) {
+#if defined(__SSE2__)
+    return _mm_sqrt_ps(v);
+#else
+    return Lanes{__builtin_sqrtf(v[0]), __builtin_sqrtf(v[1]), __builtin_sqrtf(v[2]), __builtin_sqrtf(v[3])};
+#endif
+}
+
+// Flips the sign of x, y and z; the fourth lane stays.
+LANE_INLINE Lanes negateXyz(Lanes v) {
+    const LaneMask signs{INT32_MIN, INT32_MIN, INT32_MIN, 0};
+    return reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(v) ^ signs);
+}
+LANE_INLINE Lanes broadcast(float v) { return Lanes{v, v, v, v}; }
+LANE_INLINE Lanes8 broadcast8(float v) { return Lanes8{v, v, v, v, v, v, v, v}; }
+
+// Sixteen bytes from `at`, four floats of one record.
+LANE_INLINE Lanes loadLanes(const void* at) {
+    Lanes four;
+    std::memcpy(&four, at, sizeof four);
+    return four;
+}
+// A point's position x, y, z in lanes 1 to 3, after its mass in lane 0. A difference of two
+// such rows differs in lane 0 by a difference of masses, which cannot trap.
+LANE_INLINE Lanes loadPositionAt1(const MassPoint& p) { return loadLanes(&p.mass); }
+// A point's velocity x, y, z in lanes 1 to 3, after the position's z in lane 0. It does not read
+// the force after it, so it does not wait for a store to the force still pending.
+LANE_INLINE Lanes loadVelocityAt1(const MassPoint& p) { return loadLanes(&p.position.z); }
+// A point's force x, y, z and, in the fourth lane, the damping that follows it in the record.
+// Rows added to it carry -0.0 in the fourth lane, and damping + -0.0 is damping, bit for bit,
+// so storing the row back leaves the damping as it was.
+LANE_INLINE char* forceRowOf(MassPoint& p) {
+    static_assert(offsetof(MassPoint, damping) == offsetof(MassPoint, force) + sizeof(Vec3));
+    return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force);
+}
+LANE_INLINE Lanes loadForceRow(MassPoint& p) { return loadLanes(forceRowOf(p)); }
+LANE_INLINE void storeForceRow(MassPoint& p, Lanes row) { std::memcpy(forceRowOf(p), &row, sizeof row); }
+// Adds the x, y, z lanes of v to p.force.
+LANE_INLINE void addToForce(MassPoint& p, Lanes v) { storeForceRow(p, loadForceRow(p) + v); }
+
+// Adds rows to the forces of points, keeping one point's force in a register while consecutive
+// additions go to it (a cube's springs come in runs that share their first corner), so that
+// they do not wait for each other's stores. Each force still receives its additions in the
+// same order, so it ends with the same bits. Forces are complete only after flush().
+class HeldForce {
+public:
+    // Adds v to p's force, which is held from now on.
+    LANE_INLINE void addHeld(MassPoint& p, Lanes v) {
+        if (&p != held_) {
+            flush();
+            held_ = &p;
+            value_ = loadForceRow(p);
+        }
+        value_ = value_ + v;
+    }
+    // Adds v to p's force: in the register if it is held, else in memory.
+    LANE_INLINE void add(MassPoint& p, Lanes v) {
+        if (&p == held_) {
+            value_ = value_ + v;
+        } else {
+            addToForce(p, v);
+        }
+    }
+    LANE_INLINE void flush() {
+        if (held_ != nullptr) storeForceRow(*held_, value_);
+        held_ = nullptr;
+    }
+
+private:
+    MassPoint* held_ = nullptr;
+    Lanes value_{};
+};
+
+LANE_INLINE Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
+
+LANE_INLINE Lanes8 join(Lanes low, Lanes high) { return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7); }
+LANE_INLINE Lanes lowHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+LANE_INLINE Lanes highHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+LANE_INLINE bool anyLane(LaneMask8 m) {
+    std::uint64_t words[4];
+    std::memcpy(words, &m, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3]) != 0;
+}
+
+// What the force laws need beyond operators, on eight lanes.
+struct LaneMath {
+    static LANE_INLINE Lanes8 sqrt(Lanes8 v) { return join(sqrtLanes(lowHalf(v)), sqrtLanes(highHalf(v))); }
+    static LANE_INLINE Lanes8 scaledInDouble(Lanes8 v, double factor) {
+        return join(__builtin_convertvector(factor * __builtin_convertvector(lowHalf(v), Doubles4), Lanes),
+                    __builtin_convertvector(factor * __builtin_convertvector(highHalf(v), Doubles4), Lanes));
+    }
+    static LANE_INLINE LaneMask8 lessInDouble(Lanes8 x, double factor, Lanes8 y) {
+        auto half = [factor](Lanes a, Lanes b) {
+            return __builtin_convertvector(
+                __builtin_convertvector(a, Doubles4) < factor * __builtin_convertvector(b, Doubles4), LaneMask);
+        };
+        return __builtin_shufflevector(half(lowHalf(x), lowHalf(y)), half(highHalf(x), highHalf(y)), 0, 1, 2, 3, 4,
+                                       5, 6, 7);
+    }
+};
+
+// Lanes kFirst, kFirst + 1 and kFirst + 2 of eight rows into lanes of x, y and z, rows 0-3 in
+// the low half and 4-7 in the high half.
+template <int kFirst = 0>
+LANE_INLINE Vec3Of<Lanes8> transpose8(const Lanes r[8]) {
+    constexpr int x = kFirst, y = kFirst + 1, z = kFirst + 2;
+    const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
+    // x0 x1 y0 y1 | x4 x5 y4 y5, then x2 x3 y2 y3 | x6 x7 y6 y7, and the same of z twice
+    const Lanes8 t0 = __builtin_shufflevector(R0, R1, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
+    const Lanes8 t1 = __builtin_shufflevector(R2, R3, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
+    const Lanes8 t2 = __builtin_shufflevector(R0, R1, z, 8 + z, z, 8 + z, 4 + z, 12 + z, 4 + z, 12 + z);
+    const Lanes8 t3 = __builtin_shufflevector(R2, R3, z, 8 + z, z, 8 + z, 4 + z, 12 + z, 4 + z, 12 + z);
+    return {__builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13),
+            __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15),
+            __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13)};
+}
+
+// Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0).
+LANE_INLINE void untranspose8(const Vec3Of<Lanes8>& v, Lanes rows[8]) {
+    const Lanes8 fill = broadcast8(-0.0f);
+    const Lanes8 t0 = __builtin_shufflevector(v.x, v.y, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x1 y1 | x4 y4 x5 y5
+    const Lanes8 t1 = __builtin_shufflevector(v.x, v.y, 2, 10, 3, 11, 6, 14, 7, 15);   // x2 y2 x3 y3 | x6 y6 x7 y7
+    const Lanes8 t2 = __builtin_shufflevector(v.z, fill, 0, 8, 1, 9, 4, 12, 5, 13);    // z0 - z1 - | z4 - z5 -
+    const Lanes8 t3 = __builtin_shufflevector(v.z, fill, 2, 10, 3, 11, 6, 14, 7, 15);  // z2 - z3 - | z6 - z7 -
+    const Lanes8 R[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
+                         __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
+                         __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
+                         __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
+    for (int i = 0; i < 4; ++i) {
+        rows[i] = lowHalf(R[i]);
+        rows[i + 4] = highHalf(R[i]);
+    }
+}

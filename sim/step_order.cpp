@@ -1,0 +1,63 @@
+#include "sim/step_order.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "model/mass_point.h"
+#include "model/spring.h"
+#include "model/volume_element.h"
+#include "sim/world.h"
+
+namespace {
+
+StepOrder order;
+
+void readOrder(StepOrder& o) {
+    o.edits = linkEdits;
+    o.read = true;
+    o.chainHead = chainHead;
+    o.listHead = springList;
+    o.firstElement = volumeElements;
+    o.moving.clear();
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving.push_back(p);
+    o.cells.clear();
+    for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
+    o.damping.resize(o.cells.size());
+    o.elements.clear();
+    for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
+
+    // Ends outside the chain, each with its first listing: the moving points sorted by address
+    // are looked up, then the ends found sorted by address and each kept once, then put in
+    // the order of their first listing.
+    o.sortedMoving.assign(o.moving.begin(), o.moving.end());
+    std::sort(o.sortedMoving.begin(), o.sortedMoving.end(), std::less<>());
+    o.fixedEnds.clear();
+    for (std::size_t k = 0; k < o.cells.size(); ++k) {
+        for (MassPoint* end : {o.cells[k]->spring->a, o.cells[k]->spring->b}) {
+            if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>())) {
+                o.fixedEnds.push_back(FixedEnd{end, k});
+            }
+        }
+    }
+    std::sort(o.fixedEnds.begin(), o.fixedEnds.end(), [](const FixedEnd& x, const FixedEnd& y) {
+        return x.point != y.point ? std::less<>()(x.point, y.point) : x.firstListed < y.firstListed;
+    });
+    auto samePoint = [](const FixedEnd& x, const FixedEnd& y) { return x.point == y.point; };
+    o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end(), samePoint), o.fixedEnds.end());
+    std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
+              [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
+    o.clearedOnTheWay.reserve(o.fixedEnds.size());
+}
+
+}  // namespace
+
+StepOrder& sceneOrder() {
+    if (!order.read || order.edits != linkEdits || order.chainHead != chainHead || order.listHead != springList ||
+        order.firstElement != volumeElements) {
+        readOrder(order);
+    }
+    return order;
+}
+
+void readOrderAgain() { order.read = false; }
+
