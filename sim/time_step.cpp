@@ -22,6 +22,9 @@ void requestRedisplay() {
     if (idleHooks.requestRedisplay != nullptr) idleHooks.requestRedisplay();
 }
 
+// Damping along the springs, force per unit of length change per second.
+constexpr float kSpringDamping = 3.0f;
+
 }  // namespace
 
 void onIdle() {
@@ -34,13 +37,6 @@ void onIdle() {
     stepWorld();
     requestRedisplay();
 }
-
-namespace {
-
-// Damping along the springs, force per unit of length change per second.
-constexpr float kSpringDamping = 3.0f;
-
-}  // namespace
 
 void stepWorld() {
     simTime = simTime + timeStep;
