@@ -10,10 +10,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 #include "model/mass_point.h"
 
 // A pass marked with this is compiled three times, for processors with AVX-512, with AVX2 and
@@ -39,14 +35,6 @@ using LaneMask = std::int32_t __attribute__((vector_size(16)));
 using Lanes8 = float __attribute__((vector_size(32)));
 using LaneMask8 = std::int32_t __attribute__((vector_size(32)));
 using Doubles4 = double __attribute__((vector_size(32)));
-
-LANE_INLINE Lanes sqrtLanes(Lanes v) {
-#if defined(__SSE2__)
-    return _mm_sqrt_ps(v);
-#else
-    return Lanes{__builtin_sqrtf(v[0]), __builtin_sqrtf(v[1]), __builtin_sqrtf(v[2]), __builtin_sqrtf(v[3])};
-#endif
-}
 
 // Flips the sign of x, y and z; the fourth lane stays.
 LANE_INLINE Lanes negateXyz(Lanes v) {
@@ -126,7 +114,12 @@ LANE_INLINE bool anyLane(LaneMask8 m) {
 
 // What the force laws need beyond operators, on eight lanes.
 struct LaneMath {
-    static LANE_INLINE Lanes8 sqrt(Lanes8 v) { return join(sqrtLanes(lowHalf(v)), sqrtLanes(highHalf(v))); }
+    // One vector square root (with math functions that set no errno, the lanes' loop becomes one).
+    static LANE_INLINE Lanes8 sqrt(Lanes8 v) {
+        Lanes8 r;
+        for (int i = 0; i < 8; ++i) r[i] = __builtin_sqrtf(v[i]);
+        return r;
+    }
     static LANE_INLINE Lanes8 scaledInDouble(Lanes8 v, double factor) {
         return join(__builtin_convertvector(factor * __builtin_convertvector(lowHalf(v), Doubles4), Lanes),
                     __builtin_convertvector(factor * __builtin_convertvector(highHalf(v), Doubles4), Lanes));
