@@ -61,12 +61,6 @@ LANE_INLINE void computeGroup(float coefficient, GroupForces& q) {
     q.special = anyLane(special);
 }
 
-LANE_INLINE void record(MeasuredDamping& m, const Spring& spring, Lanes force) {
-    m.a = spring.a;
-    m.b = spring.b;
-    std::memcpy(m.force, &force, sizeof force);
-}
-
 // Where the walk in groups stopped: null when it reached the end, else the cell from which the
 // walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
 struct Stop {
@@ -117,7 +111,7 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
                     Spring& spring = *group.springs[j];
                     held.add(*spring.b, group.elastic[j]);
                     held.addHeld(*spring.a, negateXyz(group.elastic[j]));
-                    record(damping[first + j], spring, group.damping[j]);
+                    damping[first + j] = MeasuredDamping{spring.a, spring.b, group.damping[j]};
                 }
                 continue;
             }
@@ -130,11 +124,8 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
                 if (linkEdits != edits) {  // it tore
                     return Stop{cells[first + j]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
                 }
-                if (L == 0.0f) {
-                    damping[first + j].a = nullptr;  // no direction: no damping either
-                } else {
-                    record(damping[first + j], spring, group.damping[j]);
-                }
+                // No direction, no damping either.
+                damping[first + j] = MeasuredDamping{L == 0.0f ? nullptr : spring.a, spring.b, group.damping[j]};
             }
         }
     }
@@ -196,7 +187,7 @@ void applySpringDamping(float coefficient) {
         HeldForce held;
         for (const MeasuredDamping& m : o.damping) {
             if (m.a == nullptr) continue;
-            const Lanes force = loadLanes(m.force);
+            const Lanes force = m.force;
             held.addHeld(*m.a, force);
             held.add(*m.b, negateXyz(force));
         }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/mass_point.h"
+#include "sim/lanes.h"
 
 struct Spring;
 struct SpringListNode;
@@ -28,7 +29,7 @@ struct VolumeElement;
 struct MeasuredDamping {
     MassPoint* a;
     MassPoint* b;
-    alignas(16) float force[4];
+    Lanes force;
 };
 
 // A point outside the chain that ends a listed spring, and the list position of its first such
