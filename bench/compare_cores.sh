@@ -3,8 +3,8 @@
 #  - the headless runner's full traces (--every 1) and state hashes on every example script,
 #    built once with each core (the runner's own code from the working tree);
 #  - the per-step hashes of bench/trace_steps.cpp (every scene under many flags and pushes),
-#    with the working tree's core built optimised (the widest instruction set the processor
-#    has), at -O0, without the wider clones (SSE2 only) and with AVX2 as the widest.
+#    with the working tree's core built optimised (AVX2 where the processor has it), at -O0,
+#    without the wider clones (SSE2 only) and with AVX-512 as the widest.
 # Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,7 +38,7 @@ done
 
 "$root/bench/trace_build.sh" "$work/base" "$work/trace-base"
 "$work/trace-base" >"$work/trace-base.txt"
-for variant in "optimised:" "O0:-O0" "no-clones:-DTREMBLO_NO_CLONES" 'avx2:-DTREMBLO_CLONE_TARGETS="avx2","default"'; do
+for variant in "optimised:" "O0:-O0" "no-clones:-DTREMBLO_NO_CLONES" 'avx512:-DTREMBLO_CLONE_TARGETS="avx512f","default"'; do
   label=${variant%%:*}
   flags=${variant#*:}
   # shellcheck disable=SC2086

@@ -25,6 +25,7 @@ float dampingMeasured = 0.0f;
 
 // The forces of eight springs, and whether any of them tears, yields or has no length.
 struct GroupForces {
+    Spring* springs[kLanes];
     Lanes8 L;
     Lanes elastic[kLanes];  // on b; a gets the opposite
     Lanes damping[kLanes];  // on a; b gets the opposite
@@ -32,9 +33,10 @@ struct GroupForces {
 };
 
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE void computeGroup(Spring* const s[kLanes], float coefficient, GroupForces& q) {
+LANE_INLINE void computeGroup(float coefficient, GroupForces& q) {
     static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
                   offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8);
+    Spring* const* s = q.springs;
     Lanes d[kLanes], w[kLanes], fields[kLanes];
     for (int j = 0; j < kLanes; ++j) {
         const MassPoint& a = *s[j]->a;
@@ -89,9 +91,8 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
         // A short last group fills its lanes left over with the last spring.
         GroupForces q[2];
         for (std::size_t g = 0; g < inBlock; g += kLanes) {
-            Spring* s[kLanes];
-            for (std::size_t j = 0; j < kLanes; ++j) s[j] = cells[std::min(block + g + j, n - 1)]->spring;
-            computeGroup<kBreakable, kPlastic>(s, coefficient, q[g / kLanes]);
+            for (std::size_t j = 0; j < kLanes; ++j) q[g / kLanes].springs[j] = cells[std::min(block + g + j, n - 1)]->spring;
+            computeGroup<kBreakable, kPlastic>(coefficient, q[g / kLanes]);
         }
         // A yield changes the rest lengths of the yielding spring and of the edges of its
         // elements, any of which may come later in the block: from then on the block's springs
@@ -105,27 +106,26 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
             for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
                 fixedEnd->point->force = Vec3{};
             }
-            for (std::size_t k = first; k < first + inGroup; ++k) {
-                const std::size_t j = k - first;
-                Spring& spring = *cells[k]->spring;
-                if (oneAtATime) {
-                    const float L = group.L[j];
-                    restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
-                    const std::uint64_t edits = linkEdits;
-                    springList = spring.applyForce(springList, kBreakable, kPlastic);
-                    if (linkEdits != edits) {  // it tore
-                        return Stop{cells[k]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
-                    }
-                    if (L == 0.0f) {
-                        damping[k].a = nullptr;  // no direction: no damping either
-                        continue;
-                    }
-                } else {
+            if (!oneAtATime) {
+                for (std::size_t j = 0; j < inGroup; ++j) {
+                    Spring& spring = *group.springs[j];
                     held.add(*spring.b, group.elastic[j]);
                     held.addHeld(*spring.a, negateXyz(group.elastic[j]));
+                    damping[first + j] = MeasuredDamping{spring.a, spring.b, group.damping[j]};
                 }
-                damping[k] = MeasuredDamping{spring.a, spring.b, {}};
-                std::memcpy(damping[k].force, &group.damping[j], sizeof(Lanes));
+                continue;
+            }
+            for (std::size_t j = 0; j < inGroup; ++j) {
+                Spring& spring = *group.springs[j];
+                const float L = group.L[j];
+                restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
+                const std::uint64_t edits = linkEdits;
+                springList = spring.applyForce(springList, kBreakable, kPlastic);
+                if (linkEdits != edits) {  // it tore
+                    return Stop{cells[first + j]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+                }
+                // No direction, no damping either.
+                damping[first + j] = MeasuredDamping{L == 0.0f ? nullptr : spring.a, spring.b, group.damping[j]};
             }
         }
     }
@@ -187,7 +187,7 @@ void applySpringDamping(float coefficient) {
         HeldForce held;
         for (const MeasuredDamping& m : o.damping) {
             if (m.a == nullptr) continue;
-            const Lanes force = loadLanes(m.force);
+            const Lanes force = m.force;
             held.addHeld(*m.a, force);
             held.add(*m.b, negateXyz(force));
         }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/mass_point.h"
+#include "sim/lanes.h"
 
 struct Spring;
 struct SpringListNode;
@@ -28,7 +29,7 @@ struct VolumeElement;
 struct MeasuredDamping {
     MassPoint* a;
     MassPoint* b;
-    alignas(16) float force[4];
+    Lanes force;
 };
 
 // A point outside the chain that ends a listed spring, and the list position of its first such
@@ -66,9 +67,11 @@ void readOrderAgain();
 // other as a walk along the links would.
 template <class T>
 bool followLinks(T* const* entries, std::size_t n, const T* expected) {
-    bool linked = entries[0] == expected;
-    for (std::size_t i = 1; i < n; ++i) linked &= entries[i - 1]->next == entries[i];
-    return linked;
+    // The differing bits of each pair, gathered without a branch or a comparison per entry.
+    auto bits = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    std::uintptr_t differ = bits(entries[0]) ^ bits(expected);
+    for (std::size_t i = 1; i < n; ++i) differ |= bits(entries[i - 1]->next) ^ bits(entries[i]);
+    return differ == 0;
 }
 
 // Visits the moving points in chain order: along the order while its entries follow the
