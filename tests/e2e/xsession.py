@@ -3,6 +3,7 @@ keys and drags through xdotool, screenshots through ImageMagick's import."""
 
 import os
 import select
+import socket
 import subprocess
 import time
 
@@ -50,6 +51,19 @@ class XServer:
             number += chunk
         os.close(read_end)
         self.display = ":" + number.decode().strip()
+        # The number comes when the server is about to listen; a client that connects in the
+        # same instant was seen to be refused once, so wait until its socket answers.
+        socket_path = "/tmp/.X11-unix/X" + number.decode().strip()
+        wait_for(lambda: self._answers(socket_path), "Xvfb to answer on " + socket_path)
+
+    @staticmethod
+    def _answers(path):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+            try:
+                probe.connect(path)
+                return True
+            except OSError:
+                return False
 
     def env(self):
         return dict(os.environ, DISPLAY=self.display)
