@@ -116,11 +116,18 @@ LANE_INLINE bool anyLane(LaneMask8 m) {
 
 // What the force laws need beyond operators, on eight lanes.
 struct LaneMath {
-    // One vector square root (with math functions that set no errno, the lanes' loop becomes one).
+    // Square roots of whole registers: g++ makes one of the loop over all eight lanes (math
+    // functions set no errno), clang, and so WebAssembly, one of each four-lane half.
     static LANE_INLINE Lanes8 sqrt(Lanes8 v) {
+#if defined(__clang__)
+        auto half = [](Lanes h) { return Lanes{__builtin_sqrtf(h[0]), __builtin_sqrtf(h[1]), __builtin_sqrtf(h[2]),
+                                               __builtin_sqrtf(h[3])}; };
+        return join(half(lowHalf(v)), half(highHalf(v)));
+#else
         Lanes8 r;
         for (int i = 0; i < 8; ++i) r[i] = __builtin_sqrtf(v[i]);
         return r;
+#endif
     }
     static LANE_INLINE Lanes8 scaledInDouble(Lanes8 v, double factor) {
         return join(__builtin_convertvector(factor * __builtin_convertvector(lowHalf(v), Doubles4), Lanes),

@@ -91,7 +91,7 @@ LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
         // A short last group fills its lanes left over with the last spring.
         GroupForces q[2];
         for (std::size_t g = 0; g < inBlock; g += kLanes) {
-            for (std::size_t j = 0; j < kLanes; ++j) q[g / kLanes].springs[j] = cells[std::min(block + g + j, n - 1)]->spring;
+            for (int j = 0; j < kLanes; ++j) q[g / kLanes].springs[j] = cells[std::min(block + g + j, n - 1)]->spring;
             computeGroup<kBreakable, kPlastic>(coefficient, q[g / kLanes]);
         }
         // A yield changes the rest lengths of the yielding spring and of the edges of its
@@ -183,9 +183,8 @@ void applySpringDamping(float coefficient) {
     const bool measured = dampingMeasured != 0.0f && coefficient == dampingMeasured;
     dampingMeasured = 0.0f;
     if (measured) {
-        const StepOrder& o = sceneOrder();
         HeldForce held;
-        for (const MeasuredDamping& m : o.damping) {
+        for (const MeasuredDamping& m : sceneOrder().damping) {
             if (m.a == nullptr) continue;
             const Lanes force = m.force;
             held.addHeld(*m.a, force);
