@@ -35,25 +35,31 @@ int countActiveSprings() {
     return count;
 }
 
+void applyCommand(const ScriptCommand& command) {
+    switch (command.kind) {
+        case CommandKind::Key: onKey(command.key, 0, 0); break;
+        case CommandKind::Press: onMouse(command.button, kButtonDown, command.x, command.y); break;
+        case CommandKind::Release: onMouse(command.button, kButtonUp, command.x, command.y); break;
+        case CommandKind::Step: break;
+    }
+}
+
 RunSummary runScript(const std::vector<ScriptCommand>& commands, TraceWriter* trace, std::uint64_t every) {
     RunSummary summary;
     if (trace != nullptr) trace->writeSample(0);
     for (const ScriptCommand& command : commands) {
-        switch (command.kind) {
-            case CommandKind::Key: onKey(command.key, 0, 0); break;
-            case CommandKind::Press: onMouse(command.button, kButtonDown, command.x, command.y); break;
-            case CommandKind::Release: onMouse(command.button, kButtonUp, command.x, command.y); break;
-            case CommandKind::Step:
-                for (std::uint64_t i = 0; i < command.steps; ++i) {
-                    onIdle();
-                    ++summary.steps;
-                    // Only until the first: a blown-up scene stays so until a restart.
-                    if (summary.firstNonFiniteStep == 0 && !movingPointsFinite()) {
-                        summary.firstNonFiniteStep = summary.steps;
-                    }
-                    if (trace != nullptr && summary.steps % every == 0) trace->writeSample(summary.steps);
-                }
-                break;
+        if (command.kind != CommandKind::Step) {
+            applyCommand(command);
+            continue;
+        }
+        for (std::uint64_t i = 0; i < command.steps; ++i) {
+            onIdle();
+            ++summary.steps;
+            // Only until the first: a blown-up scene stays so until a restart.
+            if (summary.firstNonFiniteStep == 0 && !movingPointsFinite()) {
+                summary.firstNonFiniteStep = summary.steps;
+            }
+            if (trace != nullptr && summary.steps % every == 0) trace->writeSample(summary.steps);
         }
     }
     summary.simTime = simTime;

@@ -21,6 +21,11 @@ struct RunSummary {
 // The window program's start state: flags as they are at start-up, then the one-cube scene.
 void startWorld();
 
+// Carries out one command that is not a step (a key, a button, ...) through the same callbacks
+// as the window. Front ends that pace their own steps (the window, the page) replay a run with
+// this and their own stepping; a Step command does nothing here.
+void applyCommand(const ScriptCommand& command);
+
 // Runs the commands against the world through the same callbacks as the window: keys through
 // the keyboard callback, buttons through the mouse callback, each step through the idle
 // callback (never throttled here: no frame is ever drawn). With a trace, samples go out before
