@@ -4,6 +4,7 @@
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
+#include "sim/constants.h"
 #include "sim/world.h"
 
 namespace {
@@ -24,13 +25,18 @@ VolumeElement::VolumeElement(MassPoint* c0, MassPoint* c1, MassPoint* c2, MassPo
 
 void VolumeElement::applyVolumeForce() {
     if (breakableOn || !volumeOn) return;
-    const float K = plasticOn ? 3000.0f : 12000.0f;  // force per unit^3 of volume change, softer when plastic
+    addVolumeForce(volumeStiffness());
+}
+
+void VolumeElement::addVolumeForce(float K) {
     const Vec3& p0 = corners[0]->position;
     const Vec3 F = volumeForce(corners[1]->position - p0, corners[2]->position - p0, corners[3]->position - p0,
                                restVolume, K);
     corners[0]->addForce(F);
     corners[1]->addForce(-F);
 }
+
+float volumeStiffness() { return plasticOn ? kPlasticVolumeStiffness : kVolumeStiffness; }
 
 Vec3 VolumeElement::restPointToward(const MassPoint* from, const MassPoint* toward) const {
     const Vec3 d = toward->position - from->position;

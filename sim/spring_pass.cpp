@@ -1,7 +1,22 @@
 // The springs' passes: eight springs at a time, their elastic and damping forces are computed
 // side by side in lanes by the force laws that Spring::applyForce uses one spring at a time.
-// A group in which a spring tears, yields or has no length goes one spring at a time through
-// Spring::applyForce itself.
+//
+// What is exact: every lane goes through the float operations of the one-at-a-time code, and
+// each point's force receives its additions in list order, so the walk in lanes gives the bits
+// of the walk one spring at a time. A group of eight in which a spring tears, yields or has no
+// length goes one spring at a time through Spring::addElasticForce itself, and after a yield so
+// does the rest of its block (the yield changed rest lengths that the lanes had read).
+//
+// Where ends outside the chain (anchors) are cleared: just before the group that holds their
+// first listed spring adds its forces, so that a point made an end by hand is cleared too.
+// Additions to one point are held in a register while they run on (HeldForce); the held force
+// is flushed before a clearing and before a spring goes one at a time, so that no store of it
+// comes after a write to the same force in memory.
+//
+// When damping walks the list again: the walk measures each spring's damping force into the
+// step's scratch, and addMeasuredDamping adds them after gravity and push. A walk that does not
+// reach the end in blocks (a spring tore, or links were changed by hand) goes on along the links
+// one spring at a time and measures nothing; applySpringDamping then walks the list as it stands.
 
 #include "sim/spring_pass.h"
 
@@ -16,139 +31,146 @@
 
 namespace {
 
-constexpr int kLanes = 8;
+constexpr std::size_t kLanes = 8;
+static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 
-// The damping coefficient asked for on the next springs' walk, and that of the forces the last
-// walk measured; 0 for none.
-float dampingToMeasure = 0.0f;
-float dampingMeasured = 0.0f;
+// Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
+constexpr Lanes kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
 
-// The forces of eight springs, and whether any of them tears, yields or has no length.
-struct GroupForces {
-    Spring* springs[kLanes];
-    Lanes8 L;
-    Lanes elastic[kLanes];  // on b; a gets the opposite
-    Lanes damping[kLanes];  // on a; b gets the opposite
-    bool special;
-};
-
+// The elastic forces (on b) and damping forces (on a) of eight springs, each as a row;
+// returns the lanes that tear, yield or have no length, and their lengths in L.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE void computeGroup(float coefficient, GroupForces& q) {
-    static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
-                  offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8);
-    Spring* const* s = q.springs;
+LANE_INLINE bool computeGroup(Spring* const* s, float coefficient, Lanes8& L, Lanes elastic[], Lanes damping[]) {
     Lanes d[kLanes], w[kLanes], fields[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
+    for (std::size_t j = 0; j < kLanes; ++j) {
         const MassPoint& a = *s[j]->a;
         const MassPoint& b = *s[j]->b;
         d[j] = loadPositionAt1(a) - loadPositionAt1(b);
         w[j] = loadVelocityAt1(a) - loadVelocityAt1(b);
-        fields[j] = loadLanes(&s[j]->tearForce);
+        fields[j] = loadSpringFields(*s[j]);
     }
     const Vec3Of<Lanes8> f = transpose8(fields);
     const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
     const Vec3Of<Lanes8> dv = transpose8<1>(d);
-    q.L = lengthOf<LaneMath>(dv);
-    // A spring of length zero is handled one at a time; its lanes divide by one instead.
-    const LaneMask8 zero = q.L == 0.0f;
-    const Lanes8 L = zero ? broadcast8(1.0f) : q.L;
-    const Vec3Of<Lanes8> elastic = elasticForce(dv, L, restLength, stiffness);
-    untranspose8(elastic, q.elastic);
-    untranspose8(dampingForce(dv, transpose8<1>(w), L, broadcast8(coefficient)), q.damping);
+    L = lengthOf<LaneMath>(dv);
+    // A spring of length zero goes one at a time; its lanes divide by one instead.
+    const LaneMask8 zero = L == 0.0f;
+    const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
+    const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
+    untranspose8(F, elastic);
+    untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient)), damping);
     LaneMask8 special = zero;
-    if (kPlastic) special |= overstrained<LaneMath>(q.L, restLength);
-    if (kBreakable) special |= tears<LaneMath>(elastic, tearForce);
-    q.special = anyLane(special);
+    if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
+    if (kBreakable) special |= tears<LaneMath>(F, tearForce);
+    return anyLane(special);
 }
 
-// Where the walk in groups stopped: null when it reached the end, else the cell from which the
-// walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
-struct Stop {
-    SpringListNode* cell;
-    std::size_t clearedFixedEnds;
-};
+// The springs' walk in lanes, and the ends outside the chain that it has cleared.
+class SpringWalk {
+public:
+    LANE_INLINE SpringWalk(const StepOrder& o, Lanes* damping, float coefficient)
+        : o_(o), damping_(damping), coefficient_(coefficient), fixedEnd_(o.fixedEnds.data()),
+          fixedEndsEnd_(fixedEnd_ + o.fixedEnds.size()) {}
 
-// Springs are taken sixteen at a time, two groups computed before either is added: the two
-// groups' long chains of square roots and divisions are independent, so the processor overlaps
-// them. A block is taken only when its cells still follow each other along the links.
-template <bool kBreakable, bool kPlastic>
-LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
-    const std::size_t n = o.cells.size();
-    SpringListNode* const* cells = o.cells.data();
-    MeasuredDamping* damping = o.damping.data();
-    const FixedEnd* fixedEnd = o.fixedEnds.data();
-    const FixedEnd* const fixedEndsEnd = fixedEnd + o.fixedEnds.size();
-    SpringListNode* next = springList;
-    HeldForce held;
-    constexpr std::size_t kBlock = 2 * kLanes;
-    for (std::size_t block = 0; block < n; block += kBlock) {
-        const std::size_t inBlock = std::min(kBlock, n - block);
-        if (!followLinks(cells + block, inBlock, next)) {
-            held.flush();
-            return Stop{next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+    // The block of springs from list position `first`; returns the cell from which the walk goes
+    // on along the links after a spring tore, else null.
+    template <bool kBreakable, bool kPlastic>
+    LANE_INLINE SpringListNode* block(std::size_t first, std::size_t count) {
+        Spring* s[kBlock];
+        for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
+        Lanes elastic[kBlock];
+        Lanes8 L[2];
+        bool special[2];
+        const std::size_t groups = count > kLanes ? 2 : 1;
+        for (std::size_t g = 0; g < groups; ++g) {
+            special[g] = computeGroup<kBreakable, kPlastic>(s + g * kLanes, coefficient_, L[g], elastic + g * kLanes,
+                                                            damping_ + first + g * kLanes);
         }
-        next = cells[block + inBlock - 1]->next;
-        // A short last group fills its lanes left over with the last spring.
-        GroupForces q[2];
-        for (std::size_t g = 0; g < inBlock; g += kLanes) {
-            for (int j = 0; j < kLanes; ++j) q[g / kLanes].springs[j] = cells[std::min(block + g + j, n - 1)]->spring;
-            computeGroup<kBreakable, kPlastic>(coefficient, q[g / kLanes]);
-        }
-        // A yield changes the rest lengths of the yielding spring and of the edges of its
-        // elements, any of which may come later in the block: from then on the block's springs
-        // go one at a time, with their rest lengths as they now stand.
         bool restChanged = false;
-        for (std::size_t first = block; first < block + inBlock; first += kLanes) {
-            const std::size_t inGroup = std::min<std::size_t>(kLanes, n - first);
-            const GroupForces& group = q[(first - block) / kLanes];
-            const bool oneAtATime = group.special || restChanged;
-            if (oneAtATime || (fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup)) held.flush();
-            for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
-                fixedEnd->point->force = Vec3{};
-            }
-            if (!oneAtATime) {
-                for (std::size_t j = 0; j < inGroup; ++j) {
-                    Spring& spring = *group.springs[j];
-                    held.add(*spring.b, group.elastic[j]);
-                    held.addHeld(*spring.a, negateXyz(group.elastic[j]));
-                    damping[first + j] = MeasuredDamping{spring.a, spring.b, group.damping[j]};
-                }
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = g * kLanes, to = std::min(count, from + kLanes);
+            clearFixedEndsBefore(first + to);
+            if (!special[g] && !restChanged) {
+                groupForces(s + from, elastic + from, to - from);
                 continue;
             }
-            for (std::size_t j = 0; j < inGroup; ++j) {
-                Spring& spring = *group.springs[j];
-                const float L = group.L[j];
-                restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
-                const std::uint64_t edits = linkEdits;
-                springList = spring.applyForce(springList, kBreakable, kPlastic);
-                if (linkEdits != edits) {  // it tore
-                    return Stop{cells[first + j]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
+            held_.flush();
+            for (std::size_t j = from; j < to; ++j) {
+                const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
+                if (outcome.tears) {
+                    springList = springList->remove(s[j]);
+                    return o_.cells[first + j]->next;
                 }
-                // No direction, no damping either.
-                damping[first + j] = MeasuredDamping{L == 0.0f ? nullptr : spring.a, spring.b, group.damping[j]};
+                restChanged |= outcome.yielded;
+                if (L[g][laneOf(static_cast<int>(j - from))] == 0.0f) damping_[first + j] = kNoForce;  // no direction, no damping
             }
         }
+        return nullptr;
     }
-    held.flush();
-    // The list may go on past the order's last cell.
-    return Stop{next->next != nullptr ? next : nullptr, o.fixedEnds.size()};
+
+    // Stores the force held in a register.
+    LANE_INLINE void finish() { held_.flush(); }
+    // The ends outside the chain cleared so far, in order of first listing.
+    LANE_INLINE const FixedEnd* clearedFixedEnds() const { return fixedEnd_; }
+
+private:
+    LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
+        for (std::size_t j = 0; j < n; ++j) {
+            held_.add(*s[j]->b, elastic[j]);
+            held_.addHeld(*s[j]->a, negateXyz(elastic[j]));
+        }
+    }
+    LANE_INLINE void clearFixedEndsBefore(std::size_t listPosition) {
+        for (; fixedEnd_ != fixedEndsEnd_ && fixedEnd_->firstListed < listPosition; ++fixedEnd_) {
+            held_.flush();
+            fixedEnd_->point->force = Vec3{};
+        }
+    }
+
+    const StepOrder& o_;
+    Lanes* damping_;
+    float coefficient_;
+    const FixedEnd* fixedEnd_;
+    const FixedEnd* fixedEndsEnd_;
+    HeldForce held_;
+};
+
+// Where the walk in blocks ended: null, or the cell from which it goes on along the links; the
+// ends outside the chain it cleared, and whether a spring tore.
+struct BlocksEnd {
+    SpringListNode* goOn;
+    const FixedEnd* clearedUpTo;
+    bool tore;
+};
+
+template <bool kBreakable, bool kPlastic>
+LANE_INLINE BlocksEnd springsInBlocks(const StepOrder& o, Lanes* damping, float coefficient) {
+    SpringWalk walk(o, damping, coefficient);
+    bool tore = false;
+    SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList, [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
+        SpringListNode* stop = walk.block<kBreakable, kPlastic>(first, count);
+        tore = stop != nullptr;
+        return stop;
+    });
+    walk.finish();
+    return BlocksEnd{goOn, walk.clearedFixedEnds(), tore};
 }
 
-WIDER_WHERE_AVAILABLE Stop elasticForces(StepOrder& o, float coefficient) {
+WIDER_WHERE_AVAILABLE BlocksEnd springsInBlocks(const StepOrder& o, Lanes* damping, float coefficient) {
     if (breakableOn) {
-        return plasticOn ? springsInGroups<true, true>(o, coefficient) : springsInGroups<true, false>(o, coefficient);
+        return plasticOn ? springsInBlocks<true, true>(o, damping, coefficient)
+                         : springsInBlocks<true, false>(o, damping, coefficient);
     }
-    return plasticOn ? springsInGroups<false, true>(o, coefficient) : springsInGroups<false, false>(o, coefficient);
+    return plasticOn ? springsInBlocks<false, true>(o, damping, coefficient)
+                     : springsInBlocks<false, false>(o, damping, coefficient);
 }
 
-// The rest of the walk along the links from `cell`, one spring at a time, after a spring tore
-// or where the order no longer follows the links. Each end outside the chain is cleared before
-// its first force, unless the walk so far has cleared it.
-void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFixedEnds) {
-    readOrderAgain();
-    std::vector<MassPoint*>& cleared = o.clearedOnTheWay;
+// The rest of the walk along the links from `cell`, one spring at a time. Each end outside the
+// chain is cleared before its first force, unless the walk in blocks has cleared it.
+void springsAlongLinks(const StepOrder& o, SpringListNode* cell, const FixedEnd* clearedEnd) {
+    std::vector<MassPoint*>& cleared = stepScratch().clearedOnTheWay;
     cleared.clear();
-    for (std::size_t i = 0; i < clearedFixedEnds; ++i) cleared.push_back(o.fixedEnds[i].point);
+    for (const FixedEnd* e = o.fixedEnds.data(); e != clearedEnd; ++e) cleared.push_back(e->point);
     for (; cell->next != nullptr; cell = cell->next) {
         for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
             if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) ||
@@ -164,35 +186,32 @@ void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFix
 
 }  // namespace
 
-void measureDampingOnNextSpringWalk(float coefficient) { dampingToMeasure = coefficient; }
-
-void applySpringForces() {
+bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
     // force and gather gravity and push again each step. The other ends of listed springs are
     // cleared on the walk, before their first force.
-    forEachMovingPoint([](MassPoint& p) { p.force = Vec3{}; });
-    StepOrder& o = sceneOrder();
+    forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
+    const StepOrder& o = sceneOrder();
+    const BlocksEnd end = springsInBlocks(o, stepScratch().damping.data(), dampingCoefficient);
+    if (end.goOn != nullptr) springsAlongLinks(o, end.goOn, end.clearedUpTo);
+    return end.goOn == nullptr && !end.tore;
+}
 
-    const Stop stop = elasticForces(o, dampingToMeasure);
-    dampingMeasured = stop.cell == nullptr ? dampingToMeasure : 0.0f;
-    dampingToMeasure = 0.0f;
-    if (stop.cell != nullptr) walkOnAlongLinks(o, stop.cell, stop.clearedFixedEnds);
+void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
+
+void addMeasuredDamping() {
+    const StepOrder& o = sceneOrder();
+    const Lanes* damping = stepScratch().damping.data();
+    HeldForce held;
+    for (std::size_t k = 0; k < o.cellCount; ++k) {
+        const Spring& s = *o.cells[k]->spring;
+        held.addHeld(*s.a, damping[k]);
+        held.add(*s.b, negateXyz(damping[k]));
+    }
+    held.flush();
 }
 
 void applySpringDamping(float coefficient) {
-    const bool measured = dampingMeasured != 0.0f && coefficient == dampingMeasured;
-    dampingMeasured = 0.0f;
-    if (measured) {
-        HeldForce held;
-        for (const MeasuredDamping& m : sceneOrder().damping) {
-            if (m.a == nullptr) continue;
-            const Lanes force = m.force;
-            held.addHeld(*m.a, force);
-            held.add(*m.b, negateXyz(force));
-        }
-        held.flush();
-        return;
-    }
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         Spring& s = *cell->spring;
         const Vec3 d = s.a->position - s.b->position;

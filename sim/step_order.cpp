@@ -1,20 +1,24 @@
 #include "sim/step_order.h"
 
-#include <algorithm>
 #include <functional>
 
-#include "model/mass_point.h"
 #include "model/spring.h"
-#include "model/volume_element.h"
 #include "sim/world.h"
 
 namespace {
 
 StepOrder order;
+StepScratch scratch;
+
+// Copies of the last entry up to a whole block, so that lanes past the end hold harmless values.
+template <class T>
+void padToBlock(std::vector<T*>& entries) {
+    while (!entries.empty() && entries.size() % kBlock != 0) entries.push_back(entries.back());
+}
 
 void readOrder(StepOrder& o) {
     o.edits = linkEdits;
-    o.read = true;
+    o.stale = false;
     o.chainHead = chainHead;
     o.listHead = springList;
     o.firstElement = volumeElements;
@@ -22,9 +26,12 @@ void readOrder(StepOrder& o) {
     for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving.push_back(p);
     o.cells.clear();
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
-    o.damping.resize(o.cells.size());
+    o.cellCount = o.cells.size();
+    padToBlock(o.cells);
     o.elements.clear();
     for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
+    o.elementCount = o.elements.size();
+    padToBlock(o.elements);
 
     // Ends outside the chain, each with its first listing: the moving points sorted by address
     // are looked up, then the ends found sorted by address and each kept once, then put in
@@ -32,7 +39,7 @@ void readOrder(StepOrder& o) {
     o.sortedMoving.assign(o.moving.begin(), o.moving.end());
     std::sort(o.sortedMoving.begin(), o.sortedMoving.end(), std::less<>());
     o.fixedEnds.clear();
-    for (std::size_t k = 0; k < o.cells.size(); ++k) {
+    for (std::size_t k = 0; k < o.cellCount; ++k) {
         for (MassPoint* end : {o.cells[k]->spring->a, o.cells[k]->spring->b}) {
             if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>())) {
                 o.fixedEnds.push_back(FixedEnd{end, k});
@@ -46,18 +53,21 @@ void readOrder(StepOrder& o) {
     o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end(), samePoint), o.fixedEnds.end());
     std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
               [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
-    o.clearedOnTheWay.reserve(o.fixedEnds.size());
+
+    scratch.damping.resize(o.cells.size());
+    scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
 }
 
 }  // namespace
 
 StepOrder& sceneOrder() {
-    if (!order.read || order.edits != linkEdits || order.chainHead != chainHead || order.listHead != springList ||
+    if (order.stale || order.edits != linkEdits || order.chainHead != chainHead || order.listHead != springList ||
         order.firstElement != volumeElements) {
         readOrder(order);
     }
     return order;
 }
 
-void readOrderAgain() { order.read = false; }
+StepScratch& stepScratch() { return scratch; }
 
+void markOrderStale() { order.stale = true; }
