@@ -91,7 +91,11 @@ public:
             const std::size_t from = g * kLanes, to = std::min(count, from + kLanes);
             clearFixedEndsBefore(first + to);
             if (!special[g] && !restChanged) {
-                groupForces(s + from, elastic + from, to - from);
+                if (to - from == kLanes) {
+                    groupForces(s + from, elastic + from, kLanes);  // unrolled
+                } else {
+                    groupForces(s + from, elastic + from, to - from);
+                }
                 continue;
             }
             held_.flush();
@@ -201,10 +205,11 @@ void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
 void addMeasuredDamping() {
     const StepOrder& o = sceneOrder();
+    SpringListNode* const* cells = o.cells.data();
     const Lanes* damping = stepScratch().damping.data();
     HeldForce held;
-    for (std::size_t k = 0; k < o.cellCount; ++k) {
-        const Spring& s = *o.cells[k]->spring;
+    for (std::size_t k = 0, n = o.cellCount; k < n; ++k) {
+        const Spring& s = *cells[k]->spring;
         held.addHeld(*s.a, damping[k]);
         held.add(*s.b, negateXyz(damping[k]));
     }

@@ -64,7 +64,7 @@ void markOrderStale();
 // `expected`. The entries' addresses come from the array, so the loads do not wait for each
 // other as a walk along the links would; the differing bits are gathered without a branch.
 template <class T>
-bool followLinks(T* const* entries, std::size_t n, const T* expected) {
+LANE_INLINE bool followLinks(T* const* entries, std::size_t n, const T* expected) {
     auto bits = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
     std::uintptr_t differ = bits(entries[0]) ^ bits(expected);
     for (std::size_t i = 1; i < n; ++i) differ |= bits(entries[i - 1]->next) ^ bits(entries[i]);
@@ -84,17 +84,21 @@ inline bool pastTheEnd(const SpringListNode* cell) { return cell->next == nullpt
 template <class T, class Visit>
 LANE_INLINE T* walkInBlocks(T* const* entries, std::size_t n, T* first, Visit visit) {
     T* next = first;
-    for (std::size_t i = 0; i < n; i += kBlock) {
-        const std::size_t count = std::min(kBlock, n - i);
-        if (!followLinks(entries + i, count, next)) break;
+    // A whole block takes its own copy of the code, with its count known.
+    auto step = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
+        if (!followLinks(entries + i, count, next)) return false;
         next = entries[i + count - 1]->next;
         if constexpr (std::is_void_v<decltype(visit(i, count))>) {
             visit(i, count);
         } else if (T* stop = visit(i, count)) {
             next = stop;
-            break;
+            return false;
         }
-    }
+        return true;
+    };
+    std::size_t i = 0;
+    while (i + kBlock <= n && step(i, kBlock)) i += kBlock;
+    if (i + kBlock > n && i < n) step(i, n - i);
     if (pastTheEnd(next)) return nullptr;
     markOrderStale();
     return next;
