@@ -208,11 +208,18 @@ void addMeasuredDamping() {
     SpringListNode* const* cells = o.cells.data();
     const Lanes* damping = stepScratch().damping.data();
     HeldForce held;
-    for (std::size_t k = 0, n = o.cellCount; k < n; ++k) {
+    auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {
         const Spring& s = *cells[k]->spring;
         held.addHeld(*s.a, damping[k]);
         held.add(*s.b, negateXyz(damping[k]));
+    };
+    const std::size_t n = o.cellCount;
+    std::size_t k = 0;
+    for (; k + kLanes <= n; k += kLanes) {
+#pragma GCC unroll 8
+        for (std::size_t j = 0; j < kLanes; ++j) add(k + j);
     }
+    for (; k < n; ++k) add(k);
     held.flush();
 }
 
