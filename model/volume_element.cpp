@@ -57,7 +57,7 @@ void VolumeElement::recomputeRestVolume() {
 
 void appendElementChain(VolumeElement* chain, VolumeElement* tail) {
     if (chain == nullptr) return;  // nothing to hang the tail on
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
     EndHints& hints = sceneStorage().hints;
     const bool hinted = hints.elementFirst == chain;
     VolumeElement* last = hinted ? hints.elementLast : chain;

@@ -86,27 +86,15 @@ public:
             special[g] = computeGroup<kBreakable, kPlastic>(s + g * kLanes, coefficient_, L[g], elastic + g * kLanes,
                                                             damping_ + first + g * kLanes);
         }
+        // A yield changes rest lengths that the lanes of the rest of the block may have read.
         bool restChanged = false;
         for (std::size_t g = 0; g < groups; ++g) {
-            const std::size_t from = g * kLanes, to = std::min(count, from + kLanes);
-            clearFixedEndsBefore(first + to);
+            const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
+            clearFixedEndsBefore(first + from + n);
             if (!special[g] && !restChanged) {
-                if (to - from == kLanes) {
-                    groupForces(s + from, elastic + from, kLanes);  // unrolled
-                } else {
-                    groupForces(s + from, elastic + from, to - from);
-                }
-                continue;
-            }
-            held_.flush();
-            for (std::size_t j = from; j < to; ++j) {
-                const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
-                if (outcome.tears) {
-                    springList = springList->remove(s[j]);
-                    return o_.cells[first + j]->next;
-                }
-                restChanged |= outcome.yielded;
-                if (L[g][laneOf(static_cast<int>(j - from))] == 0.0f) damping_[first + j] = kNoForce;  // no direction, no damping
+                groupForces(s + from, elastic + from, n);
+            } else if (SpringListNode* goOn = oneAtATime<kBreakable, kPlastic>(s + from, n, first + from, L[g], restChanged)) {
+                return goOn;
             }
         }
         return nullptr;
@@ -118,6 +106,22 @@ public:
     LANE_INLINE const FixedEnd* clearedFixedEnds() const { return fixedEnd_; }
 
 private:
+    // A group's springs one at a time through Spring::addElasticForce; returns the cell after a
+    // spring that tore, else null.
+    template <bool kBreakable, bool kPlastic>
+    SpringListNode* oneAtATime(Spring* const* s, std::size_t n, std::size_t first, const Lanes8& L, bool& restChanged) {
+        held_.flush();
+        for (std::size_t j = 0; j < n; ++j) {
+            const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
+            if (outcome.tears) {
+                springList = springList->remove(s[j]);
+                return o_.cells[first + j]->next;
+            }
+            restChanged |= outcome.yielded;
+            if (L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;  // no direction, no damping
+        }
+        return nullptr;
+    }
     LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
         for (std::size_t j = 0; j < n; ++j) {
             held_.add(*s[j]->b, elastic[j]);

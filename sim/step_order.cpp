@@ -2,13 +2,22 @@
 
 #include <functional>
 
+#include "model/scene_storage.h"
 #include "model/spring.h"
 #include "sim/world.h"
 
 namespace {
 
-StepOrder order;
-StepScratch scratch;
+struct StepRecords {
+    StepOrder order;
+    StepScratch scratch;
+};
+
+StepRecords& records() {
+    std::shared_ptr<void>& slot = sceneStorage().stepRecords;
+    if (slot == nullptr) slot = std::make_shared<StepRecords>();
+    return *static_cast<StepRecords*>(slot.get());
+}
 
 // Copies of the last entry up to a whole block, so that lanes past the end hold harmless values.
 template <class T>
@@ -16,8 +25,8 @@ void padToBlock(std::vector<T*>& entries) {
     while (!entries.empty() && entries.size() % kBlock != 0) entries.push_back(entries.back());
 }
 
-void readOrder(StepOrder& o) {
-    o.edits = linkEdits;
+void readOrder(StepOrder& o, StepScratch& scratch) {
+    o.edits = sceneStorage().linkEdits;
     o.stale = false;
     o.chainHead = chainHead;
     o.listHead = springList;
@@ -61,13 +70,15 @@ void readOrder(StepOrder& o) {
 }  // namespace
 
 StepOrder& sceneOrder() {
-    if (order.stale || order.edits != linkEdits || order.chainHead != chainHead || order.listHead != springList ||
-        order.firstElement != volumeElements) {
-        readOrder(order);
+    StepRecords& r = records();
+    StepOrder& o = r.order;
+    if (o.stale || o.edits != sceneStorage().linkEdits || o.chainHead != chainHead || o.listHead != springList ||
+        o.firstElement != volumeElements) {
+        readOrder(o, r.scratch);
     }
-    return order;
+    return o;
 }
 
-StepScratch& stepScratch() { return scratch; }
+StepScratch& stepScratch() { return records().scratch; }
 
-void markOrderStale() { order.stale = true; }
+void markOrderStale() { records().order.stale = true; }

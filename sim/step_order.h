@@ -5,7 +5,7 @@
 // that a pass loads the next objects without waiting for each link. It holds the order only:
 // every pass reads and writes the objects' fields where they live.
 //
-// The order is read anew whenever linkEdits or a head (chainHead, springList, volumeElements)
+// The order is read anew whenever the scene's linkEdits or a head (chainHead, springList, volumeElements)
 // has changed. Links changed by hand are found too: a walk takes the array a block at a time,
 // only while each entry is the object that the previous one's link leads to, and goes on along
 // the links from the first block that is not, marking the order stale for the next pass.
