@@ -12,7 +12,6 @@
 
 #include "model/mass_point.h"
 #include "model/spring.h"
-#include "model/volume_element.h"
 
 // A pass marked with this is compiled twice, for processors with AVX2 and for all others, and
 // the first call picks the one that fits. Both give the same bits: AVX2 only widens registers
@@ -33,6 +32,8 @@
 #define LANE_INLINE __attribute__((always_inline)) inline
 #define LANE_INLINE_LAMBDA __attribute__((always_inline))
 
+// Springs or elements side by side in lanes of the force laws.
+constexpr std::size_t kLanes = 8;
 // Four lanes: x, y, z of a vector and a fourth lane that nothing reads.
 using Lanes = float __attribute__((vector_size(16)));
 using LaneMask = std::int32_t __attribute__((vector_size(16)));
@@ -77,9 +78,7 @@ LANE_INLINE Lanes loadSpringFields(const Spring& s) {
 // A point's force x, y, z and, in the fourth lane, the damping that follows it in the record.
 // Rows added to it carry -0.0 in the fourth lane, and damping + -0.0 is damping, bit for bit,
 // so storing the row back leaves the damping as it was.
-LANE_INLINE char* forceRowOf(MassPoint& p) {
-    return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force);
-}
+LANE_INLINE char* forceRowOf(MassPoint& p) { return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force); }
 LANE_INLINE Lanes loadForceRow(MassPoint& p) { return loadLanes(forceRowOf(p)); }
 LANE_INLINE void storeForceRow(MassPoint& p, Lanes row) { std::memcpy(forceRowOf(p), &row, sizeof row); }
 // Adds the x, y, z lanes of v to p.force.
@@ -102,11 +101,8 @@ public:
     }
     // Adds v to p's force: in the register if it is held, else in memory.
     LANE_INLINE void add(MassPoint& p, Lanes v) {
-        if (&p == held_) {
-            value_ = value_ + v;
-        } else {
-            addToForce(p, v);
-        }
+        if (&p == held_) value_ = value_ + v;
+        else addToForce(p, v);
     }
     LANE_INLINE void flush() {
         if (held_ != nullptr) storeForceRow(*held_, value_);

@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr std::size_t kLanes = 8;
 static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 
 // Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
@@ -43,10 +42,8 @@ template <bool kBreakable, bool kPlastic>
 LANE_INLINE bool computeGroup(Spring* const* s, float coefficient, Lanes8& L, Lanes elastic[], Lanes damping[]) {
     Lanes d[kLanes], w[kLanes], fields[kLanes];
     for (std::size_t j = 0; j < kLanes; ++j) {
-        const MassPoint& a = *s[j]->a;
-        const MassPoint& b = *s[j]->b;
-        d[j] = loadPositionAt1(a) - loadPositionAt1(b);
-        w[j] = loadVelocityAt1(a) - loadVelocityAt1(b);
+        d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
+        w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
         fields[j] = loadSpringFields(*s[j]);
     }
     const Vec3Of<Lanes8> f = transpose8(fields);
@@ -87,29 +84,31 @@ public:
                                                             damping_ + first + g * kLanes);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
-        bool restChanged = false;
+        restChanged_ = false;
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
             clearFixedEndsBefore(first + from + n);
-            if (!special[g] && !restChanged) {
+            if (!special[g] && !restChanged_) {
                 groupForces(s + from, elastic + from, n);
-            } else if (SpringListNode* goOn = oneAtATime<kBreakable, kPlastic>(s + from, n, first + from, L[g], restChanged)) {
+            } else if (SpringListNode* goOn = oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g])) {
                 return goOn;
             }
         }
         return nullptr;
     }
 
-    // Stores the force held in a register.
-    LANE_INLINE void finish() { held_.flush(); }
-    // The ends outside the chain cleared so far, in order of first listing.
-    LANE_INLINE const FixedEnd* clearedFixedEnds() const { return fixedEnd_; }
+    // Stores the force held in a register; returns up to where the ends outside the chain
+    // (in order of first listing) are cleared.
+    LANE_INLINE const FixedEnd* finish() {
+        held_.flush();
+        return fixedEnd_;
+    }
 
 private:
     // A group's springs one at a time through Spring::addElasticForce; returns the cell after a
     // spring that tore, else null.
     template <bool kBreakable, bool kPlastic>
-    SpringListNode* oneAtATime(Spring* const* s, std::size_t n, std::size_t first, const Lanes8& L, bool& restChanged) {
+    SpringListNode* oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
         held_.flush();
         for (std::size_t j = 0; j < n; ++j) {
             const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
@@ -117,7 +116,7 @@ private:
                 springList = springList->remove(s[j]);
                 return o_.cells[first + j]->next;
             }
-            restChanged |= outcome.yielded;
+            restChanged_ |= outcome.yielded;
             if (L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;  // no direction, no damping
         }
         return nullptr;
@@ -138,39 +137,28 @@ private:
     const StepOrder& o_;
     Lanes* damping_;
     float coefficient_;
-    const FixedEnd* fixedEnd_;
-    const FixedEnd* fixedEndsEnd_;
+    const FixedEnd *fixedEnd_, *fixedEndsEnd_;
     HeldForce held_;
+    bool restChanged_ = false;  // a spring of the block yielded
 };
 
-// Where the walk in blocks ended: null, or the cell from which it goes on along the links; the
-// ends outside the chain it cleared, and whether a spring tore.
-struct BlocksEnd {
-    SpringListNode* goOn;
-    const FixedEnd* clearedUpTo;
-    bool tore;
-};
-
+// The walk in blocks, measuring damping forces into d with coefficient c. Returns null when it
+// reached the end, else the cell from which it goes on along the links; `cleared` tells up to
+// where it cleared the ends outside the chain.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE BlocksEnd springsInBlocks(const StepOrder& o, Lanes* damping, float coefficient) {
-    SpringWalk walk(o, damping, coefficient);
-    bool tore = false;
-    SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList, [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
-        SpringListNode* stop = walk.block<kBreakable, kPlastic>(first, count);
-        tore = stop != nullptr;
-        return stop;
-    });
-    walk.finish();
-    return BlocksEnd{goOn, walk.clearedFixedEnds(), tore};
+LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, Lanes* d, float c, const FixedEnd*& cleared) {
+    SpringWalk walk(o, d, c);
+    SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
+                                        [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
+                                            return walk.block<kBreakable, kPlastic>(first, count);
+                                        });
+    cleared = walk.finish();
+    return goOn;
 }
 
-WIDER_WHERE_AVAILABLE BlocksEnd springsInBlocks(const StepOrder& o, Lanes* damping, float coefficient) {
-    if (breakableOn) {
-        return plasticOn ? springsInBlocks<true, true>(o, damping, coefficient)
-                         : springsInBlocks<true, false>(o, damping, coefficient);
-    }
-    return plasticOn ? springsInBlocks<false, true>(o, damping, coefficient)
-                     : springsInBlocks<false, false>(o, damping, coefficient);
+WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, Lanes* d, float c, const FixedEnd*& e) {
+    if (breakableOn) return plasticOn ? inBlocks<true, true>(o, d, c, e) : inBlocks<true, false>(o, d, c, e);
+    return plasticOn ? inBlocks<false, true>(o, d, c, e) : inBlocks<false, false>(o, d, c, e);
 }
 
 // The rest of the walk along the links from `cell`, one spring at a time. Each end outside the
@@ -181,12 +169,11 @@ void springsAlongLinks(const StepOrder& o, SpringListNode* cell, const FixedEnd*
     for (const FixedEnd* e = o.fixedEnds.data(); e != clearedEnd; ++e) cleared.push_back(e->point);
     for (; cell->next != nullptr; cell = cell->next) {
         for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
-            if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) ||
-                std::find(cleared.begin(), cleared.end(), end) != cleared.end()) {
-                continue;
+            if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) &&
+                std::find(cleared.begin(), cleared.end(), end) == cleared.end()) {
+                end->force = Vec3{};
+                cleared.push_back(end);
             }
-            end->force = Vec3{};
-            cleared.push_back(end);
         }
         springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
     }
@@ -200,9 +187,11 @@ bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
     // cleared on the walk, before their first force.
     forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
     const StepOrder& o = sceneOrder();
-    const BlocksEnd end = springsInBlocks(o, stepScratch().damping.data(), dampingCoefficient);
-    if (end.goOn != nullptr) springsAlongLinks(o, end.goOn, end.clearedUpTo);
-    return end.goOn == nullptr && !end.tore;
+    const FixedEnd* cleared = nullptr;
+    SpringListNode* goOn = springsInBlocks(o, stepScratch().damping.data(), dampingCoefficient, cleared);
+    if (goOn == nullptr) return true;
+    springsAlongLinks(o, goOn, cleared);
+    return false;
 }
 
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
@@ -217,8 +206,7 @@ void addMeasuredDamping() {
         held.addHeld(*s.a, damping[k]);
         held.add(*s.b, negateXyz(damping[k]));
     };
-    const std::size_t n = o.cellCount;
-    std::size_t k = 0;
+    std::size_t k = 0, n = o.cellCount;
     for (; k + kLanes <= n; k += kLanes) {
 #pragma GCC unroll 8
         for (std::size_t j = 0; j < kLanes; ++j) add(k + j);

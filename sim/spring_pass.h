@@ -1,6 +1,8 @@
 #pragma once
 
-// The springs' passes of the step.
+// The step's force passes over the springs and the elements.
+
+struct VolumeElement;
 
 // First force pass of a step: clears the forces of every moving point and of every end of a
 // listed spring, then adds every listed spring's elastic force, after a plastic yield while
@@ -15,3 +17,7 @@ void addMeasuredDamping();
 // Damping along every listed spring, opposing the change of its length: coefficient is force
 // per unit of length change per second.
 void applySpringDamping(float coefficient);
+
+// applyVolumeForce on every element of the chain that starts at first, in chain order, with
+// stiffness K (force per unit^3 of volume change). Nothing while breakableOn or !volumeOn.
+void applyVolumeForces(VolumeElement* first, float K);

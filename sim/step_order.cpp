@@ -19,10 +19,15 @@ StepRecords& records() {
     return *static_cast<StepRecords*>(slot.get());
 }
 
-// Copies of the last entry up to a whole block, so that lanes past the end hold harmless values.
+// The objects along the links from `first`, then, when `padded`, copies of the last up to a
+// whole block, so that lanes past the end hold harmless values. Returns the count before those.
 template <class T>
-void padToBlock(std::vector<T*>& entries) {
-    while (!entries.empty() && entries.size() % kBlock != 0) entries.push_back(entries.back());
+std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
+    entries.clear();
+    for (T* e = first; !pastTheEnd(e); e = e->next) entries.push_back(e);
+    const std::size_t count = entries.size();
+    while (padded && entries.size() % kBlock != 0) entries.push_back(entries.back());
+    return count;
 }
 
 void readOrder(StepOrder& o, StepScratch& scratch) {
@@ -31,20 +36,13 @@ void readOrder(StepOrder& o, StepScratch& scratch) {
     o.chainHead = chainHead;
     o.listHead = springList;
     o.firstElement = volumeElements;
-    o.moving.clear();
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving.push_back(p);
-    o.cells.clear();
-    for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
-    o.cellCount = o.cells.size();
-    padToBlock(o.cells);
-    o.elements.clear();
-    for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
-    o.elementCount = o.elements.size();
-    padToBlock(o.elements);
+    readLinks(o.moving, chainHead->next, false);
+    o.cellCount = readLinks(o.cells, springList, true);
+    o.elementCount = readLinks(o.elements, volumeElements, true);
 
     // Ends outside the chain, each with its first listing: the moving points sorted by address
     // are looked up, then the ends found sorted by address and each kept once, then put in
-    // the order of their first listing.
+    // the order of their first listing (sorting allocates nothing, so a step may read anew).
     o.sortedMoving.assign(o.moving.begin(), o.moving.end());
     std::sort(o.sortedMoving.begin(), o.sortedMoving.end(), std::less<>());
     o.fixedEnds.clear();

@@ -16,10 +16,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "model/mass_point.h"
-#include "model/spring_list.h"
 #include "model/volume_element.h"
-#include "sim/lanes.h"
+#include "sim/lanes.h"  // with the points and springs
 
 // A point outside the chain that ends a listed spring, and the list position of its first such
 // spring: the springs' walk clears its force just before that spring's forces are added.
@@ -72,18 +70,20 @@ LANE_INLINE bool followLinks(T* const* entries, std::size_t n, const T* expected
 }
 
 // Where each kind of walk along the links ends: a null link, or the list's terminator.
-inline bool pastTheEnd(const MassPoint* p) { return p == nullptr; }
-inline bool pastTheEnd(const VolumeElement* e) { return e == nullptr; }
+template <class T>
+bool pastTheEnd(const T* next) { return next == nullptr; }
 inline bool pastTheEnd(const SpringListNode* cell) { return cell->next == nullptr; }
 
 // Walks the n entries of an order from `first`, a block at a time while each block follows
 // the links: visit(i, count) takes the count entries from entries[i]. A visit may stop the walk
-// by returning the object from which it goes on along the links. Returns null when the walk
-// reached the end of the links, else that object, and the order is marked stale: links were
-// changed by hand, the chain goes on past the order, or a spring tore.
+// by returning the object from which it goes on along the links. Returns null when the walk in
+// blocks reached the end of the links, else the object from which the caller goes on along the
+// links, and the order is marked stale: links were changed by hand, the chain goes on past the
+// order, or a visit stopped the walk.
 template <class T, class Visit>
 LANE_INLINE T* walkInBlocks(T* const* entries, std::size_t n, T* first, Visit visit) {
     T* next = first;
+    bool stopped = false;
     // A whole block takes its own copy of the code, with its count known.
     auto step = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
         if (!followLinks(entries + i, count, next)) return false;
@@ -92,14 +92,14 @@ LANE_INLINE T* walkInBlocks(T* const* entries, std::size_t n, T* first, Visit vi
             visit(i, count);
         } else if (T* stop = visit(i, count)) {
             next = stop;
-            return false;
+            stopped = true;
         }
-        return true;
+        return !stopped;
     };
     std::size_t i = 0;
     while (i + kBlock <= n && step(i, kBlock)) i += kBlock;
     if (i + kBlock > n && i < n) step(i, n - i);
-    if (pastTheEnd(next)) return nullptr;
+    if (!stopped && pastTheEnd(next)) return nullptr;
     markOrderStale();
     return next;
 }
@@ -110,8 +110,9 @@ template <class Visit>
 LANE_INLINE void forEachMovingPoint(Visit visit) {
     const StepOrder& o = sceneOrder();
     MassPoint* const* moving = o.moving.data();
-    MassPoint* rest = walkInBlocks(moving, o.moving.size(), o.chainHead->next, [&](std::size_t i, std::size_t n) LANE_INLINE_LAMBDA {
+    auto block = [&](std::size_t i, std::size_t n) LANE_INLINE_LAMBDA {
         for (std::size_t j = i; j < i + n; ++j) visit(*moving[j]);
-    });
+    };
+    MassPoint* rest = walkInBlocks(moving, o.moving.size(), o.chainHead->next, block);
     for (; rest != nullptr; rest = rest->next) visit(*rest);
 }

@@ -8,7 +8,6 @@
 #include "sim/room.h"
 #include "sim/spring_pass.h"
 #include "sim/step_order.h"
-#include "sim/volume_pass.h"
 #include "sim/world.h"
 
 IdleHooks idleHooks;
@@ -34,10 +33,6 @@ LANE_INLINE void velocityUpdate(MassPoint& p, float dt) {
     p.velocity = Vec3{v[0], v[1], v[2]};
     bounceVelocity(p);
 }
-LANE_INLINE void positionUpdate(MassPoint& p, float dt) {
-    p.integratePosition(dt);
-    clampPosition(p);
-}
 
 // Velocities and positions in one walk: the room's rules look at one point only, and a
 // point's position update reads only its own velocity, so this gives the bits of all
@@ -45,7 +40,8 @@ LANE_INLINE void positionUpdate(MassPoint& p, float dt) {
 WIDER_WHERE_AVAILABLE void integrateMovingPoints(float dt) {
     forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
         velocityUpdate(p, dt);
-        positionUpdate(p, dt);
+        p.integratePosition(dt);
+        clampPosition(p);
     });
 }
 
@@ -78,11 +74,7 @@ void stepWorld() {
     }
 
     // Damping along the springs
-    if (dampingMeasured) {
-        addMeasuredDamping();
-    } else {
-        applySpringDamping(kSpringDamping);
-    }
+    dampingMeasured ? addMeasuredDamping() : applySpringDamping(kSpringDamping);
 
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());
@@ -101,5 +93,8 @@ WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
 }
 
 void integratePositions(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA { positionUpdate(p, dt); });
+    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
+        p.integratePosition(dt);
+        clampPosition(p);
+    });
 }

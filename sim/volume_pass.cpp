@@ -2,7 +2,7 @@
 // by the force law that VolumeElement::applyVolumeForce uses one element at a time, and added
 // to the corners element after element in chain order.
 
-#include "sim/volume_pass.h"
+#include "sim/spring_pass.h"
 
 #include "model/force_laws.h"
 #include "model/volume_element.h"
@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kLanes = 8;
 
 // Forces on c0 of eight elements.
 LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Lanes F[kLanes]) {
@@ -37,7 +36,7 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
     VolumeElement* const* elements = o.elements.data();
     const std::size_t n = o.elementCount;
     // Two groups computed before either is added, so that the processor overlaps their divisions.
-    VolumeElement* rest = first != o.firstElement ? first : walkInBlocks(elements, n, first, [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
+    auto block = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
         // Fetch ahead the elements two blocks on, the cache lines of their link and of their
         // corners: in a big scene the elements come from memory every step.
         for (std::size_t j = i + 2 * kBlock; j < std::min(n, i + 3 * kBlock); ++j) {
@@ -50,7 +49,8 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
             addToForce(*elements[i + j]->corners[0], F[j]);
             addToForce(*elements[i + j]->corners[1], negateXyz(F[j]));
         }
-    });
+    };
+    VolumeElement* rest = first != o.firstElement ? first : walkInBlocks(elements, n, first, block);
     // The chain goes on past the order, or leaves it: elements hung on or relinked by hand.
     for (VolumeElement* e = rest; e != nullptr; e = e->next) e->addVolumeForce(K);
 }
