@@ -62,9 +62,7 @@ void plainStep() {
     for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) e->applyVolumeForce();
     const float dt = timeStep;
     for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
-        p->velocity.x = ((p->force.x - p->velocity.x * p->damping) / p->mass) * dt + p->velocity.x;
-        p->velocity.y = ((p->force.y - p->velocity.y * p->damping) / p->mass) * dt + p->velocity.y;
-        p->velocity.z = ((p->force.z - p->velocity.z * p->damping) / p->mass) * dt + p->velocity.z;
+        p->integrateVelocity(dt);
         bounceVelocity(*p);
     }
     for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
