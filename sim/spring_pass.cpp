@@ -36,38 +36,12 @@ static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 // Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
 constexpr Lanes kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
 
-// The elastic forces (on b) and damping forces (on a) of eight springs, each as a row;
-// returns the lanes that tear, yield or have no length, and their lengths in L.
-template <bool kBreakable, bool kPlastic>
-LANE_INLINE bool computeGroup(Spring* const* s, float coefficient, Lanes8& L, Lanes elastic[], Lanes damping[]) {
-    Lanes d[kLanes], w[kLanes], fields[kLanes];
-    for (std::size_t j = 0; j < kLanes; ++j) {
-        d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
-        w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
-        fields[j] = loadSpringFields(*s[j]);
-    }
-    const Vec3Of<Lanes8> f = transpose8(fields);
-    const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
-    const Vec3Of<Lanes8> dv = transpose8<1>(d);
-    L = lengthOf<LaneMath>(dv);
-    // A spring of length zero goes one at a time; its lanes divide by one instead.
-    const LaneMask8 zero = L == 0.0f;
-    const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
-    const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
-    untranspose8(F, elastic);
-    untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient)), damping);
-    LaneMask8 special = zero;
-    if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
-    if (kBreakable) special |= tears<LaneMath>(F, tearForce);
-    return anyLane(special);
-}
-
 // The springs' walk in lanes, and the ends outside the chain that it has cleared.
 class SpringWalk {
 public:
-    LANE_INLINE SpringWalk(const StepOrder& o, Lanes* damping, float coefficient)
-        : o_(o), damping_(damping), coefficient_(coefficient), fixedEnd_(o.fixedEnds.data()),
-          fixedEndsEnd_(fixedEnd_ + o.fixedEnds.size()) {}
+    LANE_INLINE SpringWalk(const StepOrder& o, StepScratch& scratch, float coefficient)
+        : o_(o), damping_(scratch.damping.data()), ends_(scratch.ends.data()), coefficient_(coefficient),
+          fixedEnd_(o.fixedEnds.data()), fixedEndsEnd_(fixedEnd_ + o.fixedEnds.size()) {}
 
     // The block of springs from list position `first`; returns the cell from which the walk goes
     // on along the links after a spring tore, else null.
@@ -80,8 +54,7 @@ public:
         bool special[2];
         const std::size_t groups = count > kLanes ? 2 : 1;
         for (std::size_t g = 0; g < groups; ++g) {
-            special[g] = computeGroup<kBreakable, kPlastic>(s + g * kLanes, coefficient_, L[g], elastic + g * kLanes,
-                                                            damping_ + first + g * kLanes);
+            special[g] = group<kBreakable, kPlastic>(s + g * kLanes, first + g * kLanes, L[g], elastic + g * kLanes);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
         restChanged_ = false;
@@ -99,12 +72,37 @@ public:
 
     // Stores the force held in a register; returns up to where the ends outside the chain
     // (in order of first listing) are cleared.
-    LANE_INLINE const FixedEnd* finish() {
-        held_.flush();
-        return fixedEnd_;
-    }
+    LANE_INLINE const FixedEnd* finish() { held_.flush(); return fixedEnd_; }
 
 private:
+    // The elastic forces (on b) of the eight springs from list position `first`, and their damping
+    // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
+    // yields or has no length, and the lengths in L.
+    template <bool kBreakable, bool kPlastic>
+    LANE_INLINE bool group(Spring* const* s, std::size_t first, Lanes8& L, Lanes elastic[]) {
+        Lanes d[kLanes], w[kLanes], fields[kLanes];
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
+            d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
+            w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
+            fields[j] = loadSpringFields(*s[j]);
+        }
+        const Vec3Of<Lanes8> f = transpose8(fields);
+        const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
+        const Vec3Of<Lanes8> dv = transpose8<1>(d);
+        L = lengthOf<LaneMath>(dv);
+        // A spring of length zero goes one at a time; its lanes divide by one instead.
+        const LaneMask8 zero = L == 0.0f;
+        const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
+        const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
+        untranspose8(F, elastic);
+        untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient_)), damping_ + first);
+        LaneMask8 special = zero;
+        if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
+        if (kBreakable) special |= tears<LaneMath>(F, tearForce);
+        return anyLane(special);
+    }
+
     // A group's springs one at a time through Spring::addElasticForce; returns the cell after a
     // spring that tore, else null.
     template <bool kBreakable, bool kPlastic>
@@ -136,17 +134,18 @@ private:
 
     const StepOrder& o_;
     Lanes* damping_;
+    SpringEnds* ends_;
     float coefficient_;
     const FixedEnd *fixedEnd_, *fixedEndsEnd_;
     HeldForce held_;
     bool restChanged_ = false;  // a spring of the block yielded
 };
 
-// The walk in blocks, measuring damping forces into d with coefficient c. Returns null when it
+// The walk in blocks, measuring damping forces and their springs' ends into d with coefficient c. Returns null when it
 // reached the end, else the cell from which it goes on along the links; `cleared` tells up to
 // where it cleared the ends outside the chain.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, Lanes* d, float c, const FixedEnd*& cleared) {
+LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& cleared) {
     SpringWalk walk(o, d, c);
     SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
                                         [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
@@ -156,7 +155,7 @@ LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, Lanes* d, float c, cons
     return goOn;
 }
 
-WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, Lanes* d, float c, const FixedEnd*& e) {
+WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& e) {
     if (breakableOn) return plasticOn ? inBlocks<true, true>(o, d, c, e) : inBlocks<true, false>(o, d, c, e);
     return plasticOn ? inBlocks<false, true>(o, d, c, e) : inBlocks<false, false>(o, d, c, e);
 }
@@ -188,7 +187,7 @@ bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
     forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
     const StepOrder& o = sceneOrder();
     const FixedEnd* cleared = nullptr;
-    SpringListNode* goOn = springsInBlocks(o, stepScratch().damping.data(), dampingCoefficient, cleared);
+    SpringListNode* goOn = springsInBlocks(o, stepScratch(), dampingCoefficient, cleared);
     if (goOn == nullptr) return true;
     springsAlongLinks(o, goOn, cleared);
     return false;
@@ -197,16 +196,14 @@ bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
 void addMeasuredDamping() {
-    const StepOrder& o = sceneOrder();
-    SpringListNode* const* cells = o.cells.data();
+    std::size_t k = 0, n = sceneOrder().cellCount;
     const Lanes* damping = stepScratch().damping.data();
+    const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;
     auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {
-        const Spring& s = *cells[k]->spring;
-        held.addHeld(*s.a, damping[k]);
-        held.add(*s.b, negateXyz(damping[k]));
+        held.addHeld(*ends[k].a, damping[k]);
+        held.add(*ends[k].b, negateXyz(damping[k]));
     };
-    std::size_t k = 0, n = o.cellCount;
     for (; k + kLanes <= n; k += kLanes) {
 #pragma GCC unroll 8
         for (std::size_t j = 0; j < kLanes; ++j) add(k + j);

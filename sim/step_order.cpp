@@ -62,6 +62,7 @@ void readOrder(StepOrder& o, StepScratch& scratch) {
               [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
 
     scratch.damping.resize(o.cells.size());
+    scratch.ends.resize(o.cells.size());
     scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
 }
 

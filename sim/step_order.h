@@ -45,8 +45,12 @@ struct StepOrder {
 };
 
 // What the springs' walk leaves for later in the same step, apart from the order.
+struct SpringEnds {
+    MassPoint *a, *b;
+};
 struct StepScratch {
     std::vector<Lanes> damping;                // each listed spring's damping force on a; padded
+    std::vector<SpringEnds> ends;              // and its ends, so that adding it reads nothing else
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 

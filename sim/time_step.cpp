@@ -84,8 +84,7 @@ void stepWorld() {
 }
 
 void addForceToAll(const Vec3& f) {
-    const Lanes row = additionRow(f);
-    forEachMovingPoint([row](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
+    forEachMovingPoint([row = additionRow(f)](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }
 
 WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
