@@ -114,8 +114,6 @@ private:
     Lanes value_{};
 };
 
-LANE_INLINE Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
-
 LANE_INLINE Lanes8 join(Lanes low, Lanes high) { return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7); }
 LANE_INLINE Lanes lowHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 LANE_INLINE Lanes highHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }

@@ -19,14 +19,15 @@ StepRecords& records() {
     return *static_cast<StepRecords*>(slot.get());
 }
 
-// The objects along the links from `first`, then, when `padded`, copies of the last up to a
-// whole block, so that lanes past the end hold harmless values. Returns the count before those.
+// The objects along the links from `first`, then, when `padded`, copies of the last: up to a
+// whole block, so that lanes past the end hold harmless values, and two blocks more, which the
+// springs' walk fetches ahead. Returns the count before those.
 template <class T>
 std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
     entries.clear();
     for (T* e = first; !pastTheEnd(e); e = e->next) entries.push_back(e);
     const std::size_t count = entries.size();
-    while (padded && entries.size() % kBlock != 0) entries.push_back(entries.back());
+    if (padded && count > 0) entries.resize((count / kBlock + 3) * kBlock, static_cast<T*>(entries.back()));
     return count;
 }
 

@@ -84,7 +84,8 @@ void stepWorld() {
 }
 
 void addForceToAll(const Vec3& f) {
-    forEachMovingPoint([row = additionRow(f)](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
+    // The fourth lane adds -0.0 to the damping after the force, which leaves it as it is.
+    forEachMovingPoint([row = Lanes{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }
 
 WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
