@@ -37,4 +37,9 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.page
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/page_test.mjs ${site})
   set_tests_properties(web.page PROPERTIES LABELS web TIMEOUT 900)
+
+  # Runs recorded in the page, downloaded and shared, replayed natively and in a fresh page.
+  add_test(NAME web.runs
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/run_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.runs PROPERTIES LABELS web TIMEOUT 900)
 endif()
