@@ -199,7 +199,8 @@ async function main() {
     const shown = await testSessionReplaysNatively(first.page, sim, dir);
     console.log(`ok: keys, drags, a switch, a scene button, pause and a step, downloaded, replay natively to ${shown.hash}`);
     const url = await testShareAddress(first.page, sim, shown);
-    console.log('ok: Share puts the run and the pause into the address and copies it; tremblo-sim replays the address');
+    console.log(`ok: Share puts the run and the pause into the address (${url.length} characters) and copies it; ` +
+      'tremblo-sim replays the address');
     check(first.errors.length === 0, `no console error: ${first.errors.join(' | ')}`);
     await first.close();
     await testSharedAddressReplays(browser, url, shown, sim, dir);

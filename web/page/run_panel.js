@@ -37,7 +37,8 @@ export class RunPanel {
 
   // For the status line: what the run shows, the step count and the state hash.
   status() {
-    const s = this.sim.HEAPF64.subarray(this.sim._webRunState() >> 3, (this.sim._webRunState() >> 3) + 4);
+    const at = this.sim._webRunState() >> 3;
+    const s = this.sim.HEAPF64.subarray(at, at + 4);
     const playing = s[0] !== 0, steps = s[3];
     const hash = this.sim.UTF8ToString(this.sim._webStateHash());
     this.download.disabled = this.share.disabled = playing;
