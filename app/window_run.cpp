@@ -26,6 +26,7 @@ std::optional<RunRecorder> recording;
 RunRecorder* recorder = nullptr;  // &*recording while recording
 std::optional<RunSession> session;
 bool ended = false;
+bool endWritten = true;
 
 volatile std::sig_atomic_t stopSignal = 0;
 void noteStopSignal(int signal) { stopSignal = signal; }
@@ -130,18 +131,25 @@ void onRunIdle() {
 void onRunDisplay() {
     onDisplay();
     // A frame was drawn: the steps since the last one go out.
-    if (recorder != nullptr && stepsSinceFrame == 0) recorder->flush();
+    if (recorder == nullptr || stepsSinceFrame != 0) return;
+    const bool wasGood = recorder->good();
+    recorder->flush();
+    // Said at once, not only when the window closes: the session goes on unrecorded.
+    if (wasGood && !recorder->good()) {
+        std::fprintf(stderr, "tremblo: error writing run '%s': %s; recording stopped\n", recordPath.c_str(),
+                     std::strerror(errno));
+    }
 }
 
 void onRunKey(unsigned char key, int x, int y) { session->key(key, x, y); }
 void onRunMouse(int button, int state, int x, int y) { session->mouse(button, state, x, y); }
 
 bool endWindowRun() {
-    if (ended || recorder == nullptr) return true;
+    if (ended || recorder == nullptr) return endWritten;
     ended = true;
     session->finish();
-    bool written = recorder->good();
-    if (std::fclose(recordFile) != 0) written = false;
-    if (!written) std::fprintf(stderr, "tremblo: error writing run '%s'\n", recordPath.c_str());
-    return written;
+    endWritten = recorder->good();
+    if (std::fclose(recordFile) != 0) endWritten = false;
+    if (!endWritten) std::fprintf(stderr, "tremblo: error writing run '%s'\n", recordPath.c_str());
+    return endWritten;
 }
