@@ -83,10 +83,10 @@ def test_played_then_recorded(program, sim, server, workdir):
         f.write("# a short run\nkey 2\nstep 200\n")
     demo = Demo(program, server, workdir, args=[played, "--record", run])
     try:
-        # The played run is 0.1 s of simulated time; then the keys are the person's.
-        time.sleep(2.0)
-        demo.keys("5")
-        wait_for(lambda: "key 5" in read(run), "the recording to hold the key after the played run")
+        # The played run is 0.1 s of simulated time; keys wait for its end, then they are the
+        # person's and recorded.
+        wait_for(lambda: demo.keys("5") or "key 5" in read(run), "the recording to hold a key after the played run",
+                 interval=0.5)
         demo.process.send_signal(signal.SIGTERM)
         demo.process.wait(timeout=60)
         check(demo.process.returncode == -signal.SIGTERM, "a kill still ends the program by the signal, got %d"
