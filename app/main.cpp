@@ -1,5 +1,6 @@
 // The window program: builds the first scene, opens the window, registers the callbacks,
-// prints the banner and the key help, and hands control to GLUT for good.
+// prints the banner and the key help, and hands control to GLUT until the window closes. It
+// may play a run first and record the session (app/window_run.h).
 #if __has_include(<GL/freeglut.h>)
 #include <GL/freeglut.h>
 #else
