@@ -4,7 +4,9 @@
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "interaction/scene_commands.h"
 #include "model/mass_point.h"
+#include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tools/trace_writer.h"
@@ -41,7 +43,22 @@ void applyCommand(const ScriptCommand& command) {
         case CommandKind::Press: onMouse(command.button, kButtonDown, command.x, command.y); break;
         case CommandKind::Release: onMouse(command.button, kButtonUp, command.x, command.y); break;
         case CommandKind::Step: break;
+        case CommandKind::Scene: startEmptyScene(); break;
+        case CommandKind::Cube:
+            buildFreeCube(FreeCubeSpec{Vec3{command.at[0], command.at[1], command.at[2]}, command.edge,
+                                       command.stiffness, command.mass, command.damping, command.tearForce,
+                                       command.elements});
+            break;
+        case CommandKind::Attach: attachCubes(command.count, command.tearForce, command.elements); break;
+        case CommandKind::Pin: pinCorners(command.cube, command.corners); break;
+        case CommandKind::Anchor:
+            anchorCorner(Vec3{command.at[0], command.at[1], command.at[2]}, command.cube, command.corner,
+                         command.stiffness, command.tearForce, command.restLength);
+            break;
+        case CommandKind::Lead: chooseLeadCube(command.cube); break;
+        case CommandKind::Set: changeSetting(command.setting, command.value); break;
     }
+    if (command.endsBuild) finishBuilding();
 }
 
 RunSummary runScript(const std::vector<ScriptCommand>& commands, TraceWriter* trace, std::uint64_t every) {

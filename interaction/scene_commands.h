@@ -1,0 +1,44 @@
+#pragma once
+
+// Scenes written out as commands instead of chosen by key. Each operation builds into the
+// current scene at once, with the constructors the prepared scenes use, so a scene written as
+// the prepared ones are built leaves the world exactly as its key does. Cubes are numbered
+// from 1 in the order the scene made them (the prepared scenes' cubes too). The values have
+// been checked by the script reader: cube numbers exist, sizes and masses are positive.
+
+#include "model/vec3.h"
+
+// The corners of a cube as bits (bit k for corner k), and its four faces by name.
+constexpr unsigned kNearFace = 1u << 0 | 1u << 3 | 1u << 4 | 1u << 7;   // y = origin y
+constexpr unsigned kFarFace = 1u << 1 | 1u << 2 | 1u << 5 | 1u << 6;    // the face an attached cube shares
+constexpr unsigned kBottomFace = 0x0fu;                                   // corners 0..3
+constexpr unsigned kTopFace = 0xf0u;                                      // corners 4..7
+
+// A free cube: corner 0 at `origin`, reaching toward -x, +y and +z by `edge`.
+struct FreeCubeSpec {
+    Vec3 origin;      // scene units
+    float edge;       // scene units
+    float stiffness;  // of its 28 springs, force per unit of length change (before the stiffness scale)
+    float mass;       // of each corner
+    float damping;    // each corner's own drag, force per unit/s
+    float tearForce;  // of its springs
+    bool elements;    // with its eight volume elements
+};
+
+// An empty scene: no cubes, no springs, simTime 0. Flags, settings and the push stay.
+void startEmptyScene();
+// A free cube. The first cube of a scene becomes its lead cube.
+void buildFreeCube(const FreeCubeSpec& spec);
+// `count` cubes, each against the far face of the cube made last (edge, stiffness, mass and
+// damping from it), with new springs of `tearForce`.
+void attachCubes(int count, float tearForce, bool elements);
+// Takes the corners in `corners` (bits) of cube `cube` out of the moving chain: they stay where
+// they are for good, and hold the body through their springs and elements.
+void pinCorners(int cube, unsigned corners);
+// A fixed point at `at` joined to corner `corner` of cube `cube` by a spring (end a the anchor);
+// a rest length of 0 takes the start distance.
+void anchorCorner(const Vec3& at, int cube, int corner, float stiffness, float tearForce, float restLength);
+// The camera follows cube `cube`, and gravity takes the mass of its corner 0.
+void chooseLeadCube(int cube);
+// Reads the step's order of the scene now, as the keys do, so that the next step allocates nothing.
+void finishBuilding();
