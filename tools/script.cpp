@@ -1,6 +1,7 @@
 #include "tools/script.h"
 
 #include <array>
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -104,15 +105,24 @@ NumberStatus readFloat(std::string_view token, float& value) {
         if (digits() == 0) return NumberStatus::Malformed;
     }
     if (i != token.size()) return NumberStatus::Malformed;
-    // The program never sets a locale, so the decimal point is '.'.
+    // The program never sets a locale, so the decimal point is '.'. A number too large for a
+    // float is reported, not trapped: floating-point traps, where a caller has them on, are
+    // held while it is read.
     const std::string text(token);
+    std::fenv_t traps;
+    std::feholdexcept(&traps);
     value = std::strtof(text.c_str(), nullptr);
+    std::fesetenv(&traps);
     return std::isfinite(value) ? NumberStatus::Ok : NumberStatus::OutOfRange;
 }
 
+// The shortest decimal that reads back as v.
 std::string shown(float v) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (std::strtof(text, nullptr) == v) break;
+    }
     return text;
 }
 
