@@ -325,8 +325,8 @@ private:
         std::string seen = " ";
         for (int i = from; i < tokens.count; i += 2) {
             const std::string option(tokens.items[i]);
-            if (seen.find(" " + option + " ") != std::string::npos) return fail(option + " given twice");
-            if (i + 1 == tokens.count) return fail(option + " of " + name + " needs a value");
+            if (seen.find(" " + option + " ") != std::string::npos) return fail(quoted(option) + " given twice");
+            if (i + 1 == tokens.count) return fail(quoted(option) + " of " + name + " needs a value");
             bool known = true;
             if (!read(option, tokens.items[i + 1], known)) return false;
             if (!known) {
