@@ -8,12 +8,6 @@
 
 #include "model/vec3.h"
 
-// The corners of a cube as bits (bit k for corner k), and its four faces by name.
-constexpr unsigned kNearFace = 1u << 0 | 1u << 3 | 1u << 4 | 1u << 7;   // y = origin y
-constexpr unsigned kFarFace = 1u << 1 | 1u << 2 | 1u << 5 | 1u << 6;    // the face an attached cube shares
-constexpr unsigned kBottomFace = 0x0fu;                                   // corners 0..3
-constexpr unsigned kTopFace = 0xf0u;                                      // corners 4..7
-
 // A free cube: corner 0 at `origin`, reaching toward -x, +y and +z by `edge`.
 struct FreeCubeSpec {
     Vec3 origin;      // scene units

@@ -23,7 +23,8 @@
 // ignored. Lines end in LF; one CR just before the LF (or at the end of the text) is dropped,
 // so CRLF files read the same, but a CR anywhere else is an error.
 //
-// This reader depends on nothing but the standard library, so it can be tested and fuzzed alone.
+// This reader depends on nothing but the standard library and the settings' table (a header
+// alone, sim/settings.h), so it can be tested and fuzzed alone.
 
 enum class CommandKind { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
 

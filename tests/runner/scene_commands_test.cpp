@@ -15,6 +15,7 @@
 #include "tests/test_support.h"
 #include "tools/script.h"
 #include "tools/script_runner.h"
+#include "tools/state_hash.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ protected:
         resetWorld();
         startWorld();
         run(script);
-        std::uint64_t h = 0xcbf29ce484222325ull;
-        for (const MassPoint* p : movingPoints()) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(&p->position);
-            for (std::size_t i = 0; i < 2 * sizeof(Vec3); ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
-        }
-        return h;
+        return hashMovingPoints();
     }
 };
 

@@ -17,14 +17,13 @@
 #include "tools/script.h"
 #include "tools/script_file.h"
 #include "tools/script_runner.h"
+#include "tools/state_hash.h"
 
 namespace {
 
 struct Fnv {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    void bytes(const void* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) h = (h ^ static_cast<const unsigned char*>(p)[i]) * 0x100000001b3ull;
-    }
+    std::uint64_t h = kFnvOffsetBasis;
+    void bytes(const void* p, std::size_t n) { h = fnv1a(h, p, n); }
     void vec(const Vec3& v) { bytes(&v, sizeof v); }
     void value(float v) { bytes(&v, sizeof v); }
 };
@@ -84,7 +83,7 @@ constexpr const char* kAfterScene =
 TEST(SceneFiles, StepExactlyAsTheirKeysUnderFlagsDragsAndRestarts) {
     for (const char key : std::string("1234567sqp")) {
         const std::string file = sceneFile(key);
-        for (const std::string flags : {"", "g", "v", "u", "z", "uz"}) {
+        for (const std::string flags : {"", "g", "v", "u", "z", "uz", "ug", "vz"}) {
             SCOPED_TRACE(std::string("key ") + key + ", flags '" + flags + "'");
             std::string before;
             for (const char f : flags) before += std::string("key ") + f + "\n";
