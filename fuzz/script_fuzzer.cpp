@@ -113,26 +113,31 @@ std::string number(float v) {
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // The scene and setting commands' values within the reader's limits, written out in full.
-std::string sceneArguments(const ScriptCommand& c) {
+std::string sceneArguments(const ScriptCommand& command) {
+    if (command.kind != CommandKind::Scene && command.scene == nullptr) {
+        broken("a command without its arguments", command.line);
+    }
+    const SceneArguments c = command.scene != nullptr ? *command.scene : SceneArguments{};
+    const int line = command.line;
     auto within = [](float v) { return std::isfinite(v) && std::fabs(v) <= kMaxPosition; };
     auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
     std::string out;
-    switch (c.kind) {
+    switch (command.kind) {
         case CommandKind::Cube:
             if (!within(c.at[0]) || !within(c.at[1]) || !within(c.at[2]) || !positive(c.edge) || !positive(c.stiffness) ||
                 !positive(c.mass) || !(c.damping >= 0.0f) || !std::isfinite(c.damping) || !positive(c.tearForce)) {
-                broken("cube values out of their limits", c.line);
+                broken("cube values out of their limits", line);
             }
             out = number(c.at[0]) + number(c.at[1]) + number(c.at[2]) + " edge" + number(c.edge) + " stiffness" +
                   number(c.stiffness) + " mass" + number(c.mass) + " damping" + number(c.damping) + " tear" +
                   number(c.tearForce) + (c.elements ? " elements on" : " elements off");
             break;
         case CommandKind::Attach:
-            if (c.count < 1 || c.count > kMaxSceneCubes || !positive(c.tearForce)) broken("attach out of limits", c.line);
+            if (c.count < 1 || c.count > kMaxSceneCubes || !positive(c.tearForce)) broken("attach out of limits", line);
             out = " " + std::to_string(c.count) + " tear" + number(c.tearForce) + (c.elements ? " elements on" : " elements off");
             break;
         case CommandKind::Pin:
-            if (c.cube < 1 || c.corners == 0 || c.corners > 0xffu) broken("pin out of limits", c.line);
+            if (c.cube < 1 || c.corners == 0 || c.corners > 0xffu) broken("pin out of limits", line);
             out = " cube " + std::to_string(c.cube);
             for (int k = 0; k < 8; ++k) {
                 if ((c.corners >> k & 1u) != 0) out += " " + std::to_string(k);
@@ -141,20 +146,20 @@ std::string sceneArguments(const ScriptCommand& c) {
         case CommandKind::Anchor:
             if (!within(c.at[0]) || !within(c.at[1]) || !within(c.at[2]) || c.cube < 1 || c.corner < 0 || c.corner > 7 ||
                 !positive(c.stiffness) || !positive(c.tearForce) || !(c.restLength >= 0.0f) || !std::isfinite(c.restLength)) {
-                broken("anchor values out of their limits", c.line);
+                broken("anchor values out of their limits", line);
             }
             out = number(c.at[0]) + number(c.at[1]) + number(c.at[2]) + " cube " + std::to_string(c.cube) + " corner " +
                   std::to_string(c.corner) + " stiffness" + number(c.stiffness) + " tear" + number(c.tearForce);
             if (c.restLength > 0.0f) out += " rest" + number(c.restLength);
             break;
         case CommandKind::Lead:
-            if (c.cube < 1) broken("lead out of limits", c.line);
+            if (c.cube < 1) broken("lead out of limits", line);
             out = " " + std::to_string(c.cube);
             break;
         case CommandKind::Set:
             if (c.setting < 0 || c.setting >= kSettingCount || !(c.value >= kSettings[c.setting].low) ||
                 !(c.value <= kSettings[c.setting].high)) {
-                broken("setting out of its range", c.line);
+                broken("setting out of its range", line);
             }
             out = std::string(" ") + kSettings[c.setting].name + number(c.value);
             break;
@@ -163,13 +168,17 @@ std::string sceneArguments(const ScriptCommand& c) {
     return out;
 }
 
-bool sameScene(const ScriptCommand& a, const ScriptCommand& b) {
+bool sameScene(const ScriptCommand& x, const ScriptCommand& y) {
+    if (x.endsBuild != y.endsBuild || (x.scene == nullptr) != (y.scene == nullptr)) return false;
+    if (x.scene == nullptr) return true;
+    const SceneArguments& a = *x.scene;
+    const SceneArguments& b = *y.scene;
     return a.count == b.count && a.cube == b.cube && a.corner == b.corner && a.corners == b.corners &&
            sameBits(a.at[0], b.at[0]) && sameBits(a.at[1], b.at[1]) && sameBits(a.at[2], b.at[2]) &&
            sameBits(a.edge, b.edge) && sameBits(a.stiffness, b.stiffness) && sameBits(a.mass, b.mass) &&
            sameBits(a.damping, b.damping) && sameBits(a.tearForce, b.tearForce) &&
            sameBits(a.restLength, b.restLength) && a.elements == b.elements && a.setting == b.setting &&
-           sameBits(a.value, b.value) && a.endsBuild == b.endsBuild;
+           sameBits(a.value, b.value);
 }
 
 void checkAcceptance(std::string_view text, const std::vector<std::size_t>& starts,

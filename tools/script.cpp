@@ -355,39 +355,41 @@ private:
     bool readCube(const Tokens& tokens) {
         if (tokens.count < 4) return fail("cube needs a position: X Y Z");
         ScriptCommand c = base(CommandKind::Cube);
-        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], c.at)) return false;
+        SceneArguments a;
+        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
         // The prepared scenes' first cube.
-        c.edge = 1.0f;
-        c.stiffness = 1660.0f;
-        c.mass = 1.0f;
-        c.damping = 0.2f;
-        c.tearForce = 700.0f;
-        c.elements = true;
+        a.edge = 1.0f;
+        a.stiffness = 1660.0f;
+        a.mass = 1.0f;
+        a.damping = 0.2f;
+        a.tearForce = 700.0f;
+        a.elements = true;
         const bool ok = readOptions(tokens, 4, "edge, stiffness, mass, damping, tear or elements",
                                     [&](const std::string& name, std::string_view value, bool& known) {
-            if (name == "edge") return readNumber("edge", value, c.edge, Low::Positive, 2.0 * kMaxPosition);
-            if (name == "stiffness") return readNumber("stiffness", value, c.stiffness, Low::Positive);
-            if (name == "mass") return readNumber("mass", value, c.mass, Low::Positive);
-            if (name == "damping") return readNumber("damping", value, c.damping, Low::Zero);
-            if (name == "tear") return readNumber("tear force", value, c.tearForce, Low::Positive);
-            if (name == "elements") return readOnOff("elements", value, c.elements);
+            if (name == "edge") return readNumber("edge", value, a.edge, Low::Positive, 2.0 * kMaxPosition);
+            if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
+            if (name == "mass") return readNumber("mass", value, a.mass, Low::Positive);
+            if (name == "damping") return readNumber("damping", value, a.damping, Low::Zero);
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
+            if (name == "elements") return readOnOff("elements", value, a.elements);
             known = false;
             return true;
         });
         if (!ok) return false;
         // The cube reaches from corner 0 toward -x, +y and +z.
-        const double reach[3] = {static_cast<double>(c.at[0]) - c.edge, static_cast<double>(c.at[1]) + c.edge,
-                                 static_cast<double>(c.at[2]) + c.edge};
+        const double reach[3] = {static_cast<double>(a.at[0]) - a.edge, static_cast<double>(a.at[1]) + a.edge,
+                                 static_cast<double>(a.at[2]) + a.edge};
         for (const double r : reach) {
             if (std::fabs(r) > kMaxPosition) {
-                return fail("cube reaches beyond +-" + shown(kMaxPosition) + " (edge " + shown(c.edge) + ")");
+                return fail("cube reaches beyond +-" + shown(kMaxPosition) + " (edge " + shown(a.edge) + ")");
             }
         }
         if (scene_.cubes == kMaxSceneCubes) return fail(tooManyCubes());
         scene_.cubes += 1;
-        scene_.lastElements = c.elements;
-        scene_.lastY = c.at[1];
-        scene_.lastEdge = c.edge;
+        scene_.lastElements = a.elements;
+        scene_.lastY = a.at[1];
+        scene_.lastEdge = a.edge;
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }
@@ -397,9 +399,10 @@ private:
     bool readAttach(const Tokens& tokens) {
         if (!needCube("attach")) return false;
         ScriptCommand c = base(CommandKind::Attach);
-        c.count = 1;
-        c.tearForce = 700.0f;
-        c.elements = scene_.lastElements;
+        SceneArguments a;
+        a.count = 1;
+        a.tearForce = 700.0f;
+        a.elements = scene_.lastElements;
         int from = 1;
         if (tokens.count > 1 && !tokens.items[1].empty() && tokens.items[1][0] >= '0' && tokens.items[1][0] <= '9') {
             std::uint64_t count = 0;
@@ -407,24 +410,25 @@ private:
                 return fail("attach count must be an integer from 1 to " + std::to_string(kMaxSceneCubes) + ", got " +
                             quoted(tokens.items[1]));
             }
-            c.count = static_cast<int>(count);
+            a.count = static_cast<int>(count);
             from = 2;
         }
         const bool ok = readOptions(tokens, from, "tear or elements",
                                     [&](const std::string& name, std::string_view value, bool& known) {
-            if (name == "tear") return readNumber("tear force", value, c.tearForce, Low::Positive);
-            if (name == "elements") return readOnOff("elements", value, c.elements);
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
+            if (name == "elements") return readOnOff("elements", value, a.elements);
             known = false;
             return true;
         });
         if (!ok) return false;
-        if (c.count > kMaxSceneCubes - scene_.cubes) return fail(tooManyCubes());
+        if (a.count > kMaxSceneCubes - scene_.cubes) return fail(tooManyCubes());
         // The row grows along +y by one edge per cube.
-        const double far = scene_.lastY + (c.count + 1) * scene_.lastEdge;
+        const double far = scene_.lastY + (a.count + 1) * scene_.lastEdge;
         if (far > kMaxPosition) return fail("the row reaches beyond y = " + shown(kMaxPosition));
-        scene_.cubes += c.count;
-        scene_.lastElements = c.elements;
-        scene_.lastY += c.count * scene_.lastEdge;
+        scene_.cubes += a.count;
+        scene_.lastElements = a.elements;
+        scene_.lastY += a.count * scene_.lastEdge;
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }
@@ -443,8 +447,9 @@ private:
     bool readPin(const Tokens& tokens) {
         if (!needCube("pin")) return false;
         ScriptCommand c = base(CommandKind::Pin);
+        SceneArguments a;
         int i = 1;
-        if (!readCubeOption(tokens, i, c.cube)) return false;
+        if (!readCubeOption(tokens, i, a.cube)) return false;
         if (i == tokens.count) return fail("pin needs corners: 0 to 7, near, far, bottom or top");
         if (tokens.count == kMaxTokens) return fail("too many arguments to pin");
         for (; i < tokens.count; ++i) {
@@ -452,8 +457,9 @@ private:
             if (named == 0) {
                 return fail("unknown corner " + quoted(tokens.items[i]) + " (expected 0 to 7, near, far, bottom or top)");
             }
-            c.corners |= named;
+            a.corners |= named;
         }
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }
@@ -462,34 +468,36 @@ private:
         if (!needCube("anchor")) return false;
         if (tokens.count < 4) return fail("anchor needs a position: X Y Z");
         ScriptCommand c = base(CommandKind::Anchor);
-        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], c.at)) return false;
+        SceneArguments a;
+        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
         // The pendulum's suspension springs, but with the start distance as rest length.
-        c.stiffness = 1000.0f;
-        c.tearForce = 7000.0f;
-        c.corner = -1;
+        a.stiffness = 1000.0f;
+        a.tearForce = 7000.0f;
+        a.corner = -1;
         int i = 4;
-        if (!readCubeOption(tokens, i, c.cube)) return false;
+        if (!readCubeOption(tokens, i, a.cube)) return false;
         const bool ok = readOptions(tokens, i, "corner, stiffness, rest or tear",
                                     [&](const std::string& name, std::string_view value, bool& known) {
             if (name == "corner") {
                 if (value.size() != 1 || value[0] < '0' || value[0] > '7') {
                     return fail("corner must be 0 to 7, got " + quoted(value));
                 }
-                c.corner = value[0] - '0';
+                a.corner = value[0] - '0';
                 return true;
             }
-            if (name == "stiffness") return readNumber("stiffness", value, c.stiffness, Low::Positive);
-            if (name == "rest") return readNumber("rest length", value, c.restLength, Low::Positive);
-            if (name == "tear") return readNumber("tear force", value, c.tearForce, Low::Positive);
+            if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
+            if (name == "rest") return readNumber("rest length", value, a.restLength, Low::Positive);
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
             known = false;
             return true;
         });
         if (!ok) return false;
-        if (c.corner < 0) return fail("anchor needs a corner: corner C, C from 0 to 7");
+        if (a.corner < 0) return fail("anchor needs a corner: corner C, C from 0 to 7");
         if (scene_.anchors == kMaxSceneAnchors) {
             return fail("more than " + std::to_string(kMaxSceneAnchors) + " anchors in one scene");
         }
         scene_.anchors += 1;
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }
@@ -498,7 +506,9 @@ private:
         if (!needCube("lead")) return false;
         if (tokens.count < 2) return fail("lead needs a cube number");
         ScriptCommand c = base(CommandKind::Lead);
-        if (!readCubeNumber(tokens.items[1], c.cube) || !noExtra(tokens, 2)) return false;
+        SceneArguments a;
+        if (!readCubeNumber(tokens.items[1], a.cube) || !noExtra(tokens, 2)) return false;
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }
@@ -506,20 +516,22 @@ private:
     bool readSet(const Tokens& tokens) {
         if (tokens.count < 3) return fail("set needs a name and a value: set NAME VALUE");
         ScriptCommand c = base(CommandKind::Set);
-        c.setting = findSetting(tokens.items[1]);
-        if (c.setting < 0) {
+        SceneArguments a;
+        a.setting = findSetting(tokens.items[1]);
+        if (a.setting < 0) {
             std::string names;
             for (const SettingInfo& s : kSettings) names += std::string(names.empty() ? "" : ", ") + s.name;
             return fail("unknown setting " + quoted(tokens.items[1]) + " (expected " + names + ")");
         }
-        const SettingInfo& info = kSettings[c.setting];
-        if (!readNumber(info.name, tokens.items[2], c.value)) return false;
-        if (!(c.value >= info.low && c.value <= info.high)) {
+        const SettingInfo& info = kSettings[a.setting];
+        if (!readNumber(info.name, tokens.items[2], a.value)) return false;
+        if (!(a.value >= info.low && a.value <= info.high)) {
             return fail(std::string(info.name) + " out of range: " + quoted(tokens.items[2]) + " (from " +
                         shown(info.low) + " to " + shown(info.high) + " " + info.unit + ", design value " +
                         shown(info.design()) + ")");
         }
         if (!noExtra(tokens, 3)) return false;
+        c.scene = std::make_shared<const SceneArguments>(a);
         commands_.push_back(c);
         return true;
     }

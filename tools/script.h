@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,16 +35,7 @@ constexpr bool buildsScene(CommandKind kind) {
            kind == CommandKind::Pin || kind == CommandKind::Anchor;
 }
 
-struct ScriptCommand {
-    CommandKind kind;
-    int line;            // 1-based line of the script the command came from
-    unsigned char key;   // Key: the character code handed to the keyboard command
-    int button;          // Press/Release: the toolkit's code, 0 left, 1 middle, 2 right
-    int x;               // Press/Release: window pixels, within +-kMaxCoordinate
-    int y;
-    std::uint64_t steps;  // Step: at most kMaxStepsPerCommand
-
-    // Scene and setting commands; the reader fills in every default.
+struct SceneArguments {
     int count = 0;           // Attach: cubes to attach
     int cube = 0;            // Pin, Anchor, Lead: a cube of the scene, from 1
     int corner = 0;          // Anchor: 0..7
@@ -58,9 +50,23 @@ struct ScriptCommand {
     bool elements = false;   // Cube, Attach: with volume elements
     int setting = 0;         // Set: index into kSettings
     float value = 0.0f;      // Set
+};
+
+struct ScriptCommand {
+    CommandKind kind;
+    int line;            // 1-based line of the script the command came from
+    unsigned char key;   // Key: the character code handed to the keyboard command
+    int button;          // Press/Release: the toolkit's code, 0 left, 1 middle, 2 right
+    int x;               // Press/Release: window pixels, within +-kMaxCoordinate
+    int y;
+    std::uint64_t steps;  // Step: at most kMaxStepsPerCommand
+
     // A scene-building command after which comes a command that is not one: the step's order
     // is read there, once for the whole build.
     bool endsBuild = false;
+    // Scene and setting commands: their arguments, every default filled in (held apart, so that
+    // the many plain commands of a long run stay small).
+    std::shared_ptr<const SceneArguments> scene = nullptr;
 };
 
 struct ScriptError {

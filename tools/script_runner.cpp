@@ -38,6 +38,14 @@ int countActiveSprings() {
 }
 
 void applyCommand(const ScriptCommand& command) {
+    // The reader gives every scene and setting command its arguments; one made without them
+    // does nothing.
+    static const SceneArguments kNone;
+    const bool plain = command.kind == CommandKind::Key || command.kind == CommandKind::Press ||
+                       command.kind == CommandKind::Release || command.kind == CommandKind::Step ||
+                       command.kind == CommandKind::Scene;
+    if (!plain && command.scene == nullptr) return;
+    const SceneArguments& a = command.scene != nullptr ? *command.scene : kNone;
     switch (command.kind) {
         case CommandKind::Key: onKey(command.key, 0, 0); break;
         case CommandKind::Press: onMouse(command.button, kButtonDown, command.x, command.y); break;
@@ -45,18 +53,17 @@ void applyCommand(const ScriptCommand& command) {
         case CommandKind::Step: break;
         case CommandKind::Scene: startEmptyScene(); break;
         case CommandKind::Cube:
-            buildFreeCube(FreeCubeSpec{Vec3{command.at[0], command.at[1], command.at[2]}, command.edge,
-                                       command.stiffness, command.mass, command.damping, command.tearForce,
-                                       command.elements});
+            buildFreeCube(FreeCubeSpec{Vec3{a.at[0], a.at[1], a.at[2]}, a.edge, a.stiffness, a.mass, a.damping,
+                                       a.tearForce, a.elements});
             break;
-        case CommandKind::Attach: attachCubes(command.count, command.tearForce, command.elements); break;
-        case CommandKind::Pin: pinCorners(command.cube, command.corners); break;
+        case CommandKind::Attach: attachCubes(a.count, a.tearForce, a.elements); break;
+        case CommandKind::Pin: pinCorners(a.cube, a.corners); break;
         case CommandKind::Anchor:
-            anchorCorner(Vec3{command.at[0], command.at[1], command.at[2]}, command.cube, command.corner,
-                         command.stiffness, command.tearForce, command.restLength);
+            anchorCorner(Vec3{a.at[0], a.at[1], a.at[2]}, a.cube, a.corner, a.stiffness, a.tearForce,
+                         a.restLength);
             break;
-        case CommandKind::Lead: chooseLeadCube(command.cube); break;
-        case CommandKind::Set: changeSetting(command.setting, command.value); break;
+        case CommandKind::Lead: chooseLeadCube(a.cube); break;
+        case CommandKind::Set: changeSetting(a.setting, a.value); break;
     }
     if (command.endsBuild) finishBuilding();
 }

@@ -193,8 +193,8 @@ TEST(ScriptReader, FillsInTheDefaultsOfSceneCommands) {
                            "pin cube 1 near 1\nanchor 0 4 5 corner 6\nlead 2\nset gravity 1.5\nstep 1\n");
     ASSERT_TRUE(r.ok) << r.error.message;
     ASSERT_EQ(r.commands.size(), 10u);
-    const ScriptCommand& cube = r.commands[1];
-    EXPECT_EQ(cube.kind, CommandKind::Cube);
+    EXPECT_EQ(r.commands[1].kind, CommandKind::Cube);
+    const SceneArguments& cube = *r.commands[1].scene;
     EXPECT_EQ(cube.at[1], 2.0f);
     EXPECT_EQ(cube.edge, 1.0f);
     EXPECT_EQ(cube.stiffness, 1660.0f);
@@ -202,15 +202,15 @@ TEST(ScriptReader, FillsInTheDefaultsOfSceneCommands) {
     EXPECT_EQ(cube.damping, 0.2f);
     EXPECT_EQ(cube.tearForce, 700.0f);
     EXPECT_TRUE(cube.elements);
-    EXPECT_EQ(r.commands[2].count, 2);
-    EXPECT_EQ(r.commands[2].tearForce, 50.0f);
-    EXPECT_FALSE(r.commands[4].elements) << "an attached cube is built like the one it attaches to";
-    EXPECT_EQ(r.commands[5].cube, 1);
-    EXPECT_EQ(r.commands[5].corners, 0x9bu) << "the near face and corner 1";
-    EXPECT_EQ(r.commands[6].cube, 5) << "the last cube by default";
-    EXPECT_EQ(r.commands[6].corner, 6);
-    EXPECT_EQ(r.commands[6].restLength, 0.0f) << "the start distance";
-    EXPECT_EQ(r.commands[8].value, 1.5f);
+    EXPECT_EQ(r.commands[2].scene->count, 2);
+    EXPECT_EQ(r.commands[2].scene->tearForce, 50.0f);
+    EXPECT_FALSE(r.commands[4].scene->elements) << "an attached cube is built like the one it attaches to";
+    EXPECT_EQ(r.commands[5].scene->cube, 1);
+    EXPECT_EQ(r.commands[5].scene->corners, 0x9bu) << "the near face and corner 1";
+    EXPECT_EQ(r.commands[6].scene->cube, 5) << "the last cube by default";
+    EXPECT_EQ(r.commands[6].scene->corner, 6);
+    EXPECT_EQ(r.commands[6].scene->restLength, 0.0f) << "the start distance";
+    EXPECT_EQ(r.commands[8].scene->value, 1.5f);
     // The step's order is read once, after the last command of a build.
     for (std::size_t i = 0; i < r.commands.size(); ++i) EXPECT_EQ(r.commands[i].endsBuild, i == 6) << i;
 }
