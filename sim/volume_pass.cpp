@@ -7,8 +7,8 @@
 #include "model/force_laws.h"
 #include "model/volume_element.h"
 #include "sim/lanes.h"
-#include "sim/step_order.h"
 #include "sim/settings.h"
+#include "sim/step_order.h"
 #include "sim/world.h"
 
 namespace {
