@@ -36,7 +36,14 @@ void hangElements(Cube& cube) {
     }
 }
 
-Cube& cubeNumbered(int cube) { return *sceneCubes()[static_cast<std::size_t>(cube - 1)]; }
+// Cube `cube` of the scene, or null. The reader refuses numbers the scene does not have, as it
+// follows the scene from the start state; a front end that applies commands to some other
+// world gets nothing done instead of a wild pointer.
+Cube* cubeNumbered(int cube) {
+    const std::vector<Cube*>& cubes = sceneCubes();
+    return cube >= 1 && static_cast<std::size_t>(cube) <= cubes.size() ? cubes[static_cast<std::size_t>(cube - 1)]
+                                                                        : nullptr;
+}
 
 }  // namespace
 
@@ -51,7 +58,7 @@ void buildFreeCube(const FreeCubeSpec& s) {
 }
 
 void attachCubes(int count, float tearForce, bool elements) {
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && !sceneCubes().empty(); ++i) {
         Cube* cube = make<Cube>(*sceneCubes().back(), springList, chainHead, tearForce);
         if (elements) hangElements(*cube);
         noteCube(cube);
@@ -59,10 +66,12 @@ void attachCubes(int count, float tearForce, bool elements) {
 }
 
 void pinCorners(int cube, unsigned corners) {
+    const Cube* owner = cubeNumbered(cube);
+    if (owner == nullptr) return;
     MassPoint* pinned[8];
     int n = 0;
     for (int k = 0; k < 8; ++k) {
-        if ((corners >> k & 1u) != 0) pinned[n++] = cubeNumbered(cube).corners[k];
+        if ((corners >> k & 1u) != 0) pinned[n++] = owner->corners[k];
     }
     auto isPinned = [&](const MassPoint* p) {
         for (int i = 0; i < n; ++i) {
@@ -90,13 +99,17 @@ void pinCorners(int cube, unsigned corners) {
 }
 
 void anchorCorner(const Vec3& at, int cube, int corner, float stiffness, float tearForce, float restLength) {
+    const Cube* owner = cubeNumbered(cube);
+    if (owner == nullptr || corner < 0 || corner > 7) return;
     MassPoint* anchor = make<MassPoint>(at.x, at.y, at.z, zeroVelocity, kAnchorDamping, kAnchorMass, nullptr);
-    MassPoint* end = cubeNumbered(cube).corners[corner];
+    MassPoint* end = owner->corners[corner];
     Spring* spring = restLength > 0.0f ? make<Spring>(anchor, end, stiffness, tearForce, restLength)
                                        : make<Spring>(anchor, end, stiffness, tearForce);
     springList->append(spring);
 }
 
-void chooseLeadCube(int cube) { leadCube = &cubeNumbered(cube); }
+void chooseLeadCube(int cube) {
+    if (Cube* lead = cubeNumbered(cube)) leadCube = lead;
+}
 
 void finishBuilding() { sceneOrder(); }

@@ -4,7 +4,8 @@
 // current scene at once, with the constructors the prepared scenes use, so a scene written as
 // the prepared ones are built leaves the world exactly as its key does. Cubes are numbered
 // from 1 in the order the scene made them (the prepared scenes' cubes too). The values have
-// been checked by the script reader: cube numbers exist, sizes and masses are positive.
+// been checked by the script reader (sizes and masses positive, and so on); a cube number
+// that the scene does not have makes an operation do nothing.
 
 #include "model/vec3.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "interaction/scene_commands.h"
 #include "interaction/scenes.h"
 #include "model/cube.h"
 #include "model/mass_point.h"
@@ -81,6 +82,14 @@ TEST_F(SceneCommands, PinnedCornersLeaveTheChainAndStayPut) {
     // A cube built after the pins joins the moving points.
     run("cube 0 5 4\nstep 1\n");
     EXPECT_EQ(movingPoints().size(), 17u);
+    // Commands for cubes the scene lacks (made by hand: the reader refuses them) do nothing.
+    const std::size_t springs = activeSprings().size();
+    pinCorners(4, 0xffu);
+    anchorCorner(Vec3{}, 0, 0, 1.0f, 1.0f, 1.0f);
+    chooseLeadCube(4);
+    EXPECT_EQ(movingPoints().size(), 17u);
+    EXPECT_EQ(activeSprings().size(), springs);
+    EXPECT_EQ(leadCube, sceneCubes()[0]);
 }
 
 TEST_F(SceneCommands, AnchorsHoldCornersAndTheLeadCubeGivesTheGravityMass) {
