@@ -4,7 +4,7 @@
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
-#include "sim/constants.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 
 namespace {
@@ -36,7 +36,7 @@ void VolumeElement::addVolumeForce(float K) {
     corners[1]->addForce(-F);
 }
 
-float volumeStiffness() { return plasticOn ? kPlasticVolumeStiffness : kVolumeStiffness; }
+float volumeStiffness() { return plasticOn ? settings.plasticVolumeStiffness : settings.volumeStiffness; }
 
 Vec3 VolumeElement::restPointToward(const MassPoint* from, const MassPoint* toward) const {
     const Vec3 d = toward->position - from->position;

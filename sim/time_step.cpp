@@ -6,6 +6,7 @@
 #include "sim/constants.h"
 #include "sim/lanes.h"
 #include "sim/room.h"
+#include "sim/settings.h"
 #include "sim/spring_pass.h"
 #include "sim/step_order.h"
 #include "sim/world.h"
@@ -62,10 +63,12 @@ void stepWorld() {
     simTime = simTime + timeStep;
 
     // Springs; their walk also measures the damping added after gravity and push
-    const bool dampingMeasured = applySpringForcesMeasuringDamping(kSpringDamping);
+    const bool dampingMeasured = applySpringForcesMeasuringDamping(settings.springDamping);
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
-    if (gravityOn && leadCube != nullptr) addForceToAll(Vec3{0.0f, 0.0f, -kGravity * leadCube->corners[0]->mass});
+    if (gravityOn && leadCube != nullptr) {
+        addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+    }
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {
@@ -74,7 +77,7 @@ void stepWorld() {
     }
 
     // Damping along the springs
-    dampingMeasured ? addMeasuredDamping() : applySpringDamping(kSpringDamping);
+    dampingMeasured ? addMeasuredDamping() : applySpringDamping(settings.springDamping);
 
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());

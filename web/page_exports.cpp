@@ -2,14 +2,22 @@
 // loop, and what to draw and show. Pointers are byte offsets into the module's memory.
 #include <emscripten/emscripten.h>
 
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/energy.h"
 #include "sim/world.h"
+#include "tools/run_recorder.h"
+#include "tools/run_session.h"
+#include "tools/script.h"
 #include "tools/script_runner.h"
+#include "tools/state_hash.h"
 #include "view/frame_clock.h"
 #include "view/frame_view.h"
 #include "web/page_loop.h"
@@ -26,6 +34,16 @@ FrameView frame;
 enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring, kFlags,
                    kStatusFields };
 double status[kStatusFields];
+
+// A run handed over by the script (bytes), the reader's message about it, the recording as
+// text, and the state hash as 16 hex digits.
+std::string runBytes;
+std::string runMessage;
+std::string runText;
+char hashText[17];
+
+// Playing, steps of the run played, all of its steps, steps since the page loaded.
+double runState[4];
 
 int flagBits() {
     return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
@@ -46,8 +64,53 @@ EMSCRIPTEN_KEEPALIVE int webPaused() { return isPaused() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void webStepOnce() { stepOnce(); }
 
 // Canvas pixels, y down; the toolkit's button and state codes.
-EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { onKey(static_cast<unsigned char>(key), x, y); }
-EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { onMouse(button, state, x, y); }
+// Both recorded, and ignored while a run plays.
+EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { pageSession().key(static_cast<unsigned char>(key), x, y); }
+EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { pageSession().mouse(button, state, x, y); }
+
+// Room for a run of `size` bytes, which the script fills before webPlayRun.
+EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
+    runBytes.assign(static_cast<std::size_t>(size), '\0');
+    return runBytes.data();
+}
+
+// Reads the run in the buffer and plays it at the page's pace (then pauses, with
+// `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
+EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error;
+    if (!parseScript(runBytes, commands, error)) {
+        runMessage = "<link>:" + std::to_string(error.line) + ": " + error.message;
+        return 0;
+    }
+    if (pauseAtEnd != 0) pauseAtEndOfRun();
+    pageSession().play(std::move(runBytes), std::move(commands));
+    runBytes = std::string();
+    return 1;
+}
+EMSCRIPTEN_KEEPALIVE const char* webRunMessage() { return runMessage.c_str(); }
+
+// The recording so far; webRunTextSize bytes at webRunText (it may hold any byte).
+EMSCRIPTEN_KEEPALIVE const char* webRunText() {
+    runText = pageRecording().text();
+    return runText.data();
+}
+EMSCRIPTEN_KEEPALIVE int webRunTextSize() { return static_cast<int>(runText.size()); }
+
+EMSCRIPTEN_KEEPALIVE const double* webRunState() {
+    const RunSession& run = pageSession();
+    runState[0] = run.playing() ? 1 : 0;
+    runState[1] = static_cast<double>(run.playedSteps());
+    runState[2] = static_cast<double>(run.runSteps());
+    runState[3] = static_cast<double>(run.steps());
+    return runState;
+}
+
+// The same hash as tremblo-sim --hash prints.
+EMSCRIPTEN_KEEPALIVE const char* webStateHash() {
+    std::snprintf(hashText, sizeof hashText, "%016" PRIx64, hashMovingPoints());
+    return hashText;
+}
 
 // Fills the frame; the accessors below read it.
 EMSCRIPTEN_KEEPALIVE void webDescribeFrame() { describeFrame(frame); }

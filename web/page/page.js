@@ -2,6 +2,7 @@
 // keys and drags on the canvas, and the control panel.
 import { EnergyPlot } from './energy_plot.js';
 import { Renderer } from './renderer.js';
+import { RunPanel } from './run_panel.js';
 
 const STATUS_INTERVAL_MS = 250;
 // The toolkit's codes: buttons 0 left, 1 middle, 2 right; states 0 down, 1 up.
@@ -17,6 +18,8 @@ const statusLine = document.getElementById('status');
 const pauseButton = document.getElementById('pause');
 const stepButton = document.getElementById('step');
 const flagSwitches = [...document.querySelectorAll('#flags [role=switch]')];
+const runPanel = new RunPanel(sim, { download: document.getElementById('download-run'),
+  share: document.getElementById('share-run'), message: document.getElementById('run-message') });
 
 // --- What the module shows -------------------------------------------------------------------
 
@@ -67,11 +70,14 @@ function updateStatus() {
   const perSecond = steps / ((now - last.t) / 1000);
   const cost = steps > 0 ? ((s.stepMs - last.stepMs) / steps * 1000).toFixed(1) + ' µs/step' : '– µs/step';
   last = { t: now, steps: s.steps, stepMs: s.stepMs };
+  const run = runPanel.status();
   statusLine.textContent = `t = ${s.simTime.toFixed(3)} s · ${Math.round(perSecond)} steps/s · ${cost}\n` +
-    `${s.points} moving points · ${s.springs} active springs`;
+    `${s.points} moving points · ${s.springs} active springs\n${run.text}`;
   // Exact values for whoever reads the page by program.
   statusLine.dataset.simTime = String(s.simTime);
-  statusLine.dataset.steps = String(s.steps);
+  statusLine.dataset.steps = String(run.steps);
+  statusLine.dataset.hash = run.hash;
+  showPaused();
   showFlags(s.flags);
   const legend = document.querySelectorAll('#legend span');
   s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
@@ -127,11 +133,14 @@ window.addEventListener('contextmenu', (event) => { if (held.size > 0) event.pre
 for (const button of document.querySelectorAll('#scenes button, #flags button')) {
   button.addEventListener('click', () => key(button.dataset.key.charCodeAt(0)));
 }
-pauseButton.addEventListener('click', () => {
-  const paused = !sim._webPaused();
-  sim._webSetPaused(paused ? 1 : 0);
+// A run opened paused pauses by itself at its end.
+function showPaused() {
+  const paused = sim._webPaused() !== 0;
   pauseButton.textContent = paused ? 'run' : 'pause';
   stepButton.disabled = !paused;
+}
+pauseButton.addEventListener('click', () => {
+  sim._webSetPaused(sim._webPaused() ? 0 : 1);
   updateStatus();
 });
 stepButton.addEventListener('click', () => {
@@ -146,6 +155,7 @@ for (let i = 0; i < sim._webConsoleTextCount(); ++i) text += sim.UTF8ToString(si
 document.getElementById('console').textContent = text;
 
 sim._webStart();
+await runPanel.start();
 showFlags(sim._webFlags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);
