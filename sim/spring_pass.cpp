@@ -14,9 +14,10 @@
 // comes after a write to the same force in memory.
 //
 // When damping walks the list again: the walk measures each spring's damping force into the
-// step's scratch, and addMeasuredDamping adds them after gravity and push. A walk that does not
-// reach the end in blocks (a spring tore, or links were changed by hand) goes on along the links
-// one spring at a time and measures nothing; applySpringDamping then walks the list as it stands.
+// step's scratch (nothing for a spring that tore: it has left the list), and addMeasuredDamping
+// adds them after gravity and push. A walk that does not reach the end in blocks (links changed
+// by hand, or a list longer than the order) goes on along the links one spring at a time and
+// measures nothing; applySpringDamping then walks the list as it stands.
 
 #include "sim/spring_pass.h"
 
@@ -43,10 +44,9 @@ public:
         : o_(o), damping_(scratch.damping.data()), ends_(scratch.ends.data()), coefficient_(coefficient),
           fixedEnd_(o.fixedEnds.data()), fixedEndsEnd_(fixedEnd_ + o.fixedEnds.size()) {}
 
-    // The block of springs from list position `first`; returns the cell from which the walk goes
-    // on along the links after a spring tore, else null.
+    // The block of springs from list position `first`.
     template <bool kBreakable, bool kPlastic>
-    LANE_INLINE SpringListNode* block(std::size_t first, std::size_t count) {
+    LANE_INLINE void block(std::size_t first, std::size_t count) {
         Spring* s[kBlock];
         for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
         // Big scenes' springs come from memory: fetch ahead those two blocks on.
@@ -65,11 +65,10 @@ public:
             clearFixedEndsBefore(first + from + n);
             if (!special[g] && !restChanged_) {
                 groupForces(s + from, elastic + from, n);
-            } else if (SpringListNode* goOn = oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g])) {
-                return goOn;
+            } else {
+                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g]);
             }
         }
-        return nullptr;
     }
 
     // Stores the force held in a register; returns up to where the ends outside the chain
@@ -105,21 +104,19 @@ private:
         return anyLane(special);
     }
 
-    // A group's springs one at a time through Spring::addElasticForce; returns the cell after a
-    // spring that tore, else null.
+    // A group's springs one at a time through Spring::addElasticForce. A spring that tears
+    // leaves the list and is damped no more; the cells after it keep their links, so the walk
+    // in blocks goes on.
     template <bool kBreakable, bool kPlastic>
-    SpringListNode* oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
+    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
         held_.flush();
         for (std::size_t j = 0; j < n; ++j) {
             const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
-            if (outcome.tears) {
-                springList = springList->remove(s[j]);
-                return o_.cells[first + j]->next;
-            }
+            if (outcome.tears) springList = springList->remove(s[j]);
             restChanged_ |= outcome.yielded;
-            if (L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;  // no direction, no damping
+            // No direction, or no spring any more: no damping.
+            if (outcome.tears || L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;
         }
-        return nullptr;
     }
     LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
         for (std::size_t j = 0; j < n; ++j) {
@@ -151,7 +148,7 @@ LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, StepScratch& d, float c
     SpringWalk walk(o, d, c);
     SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
                                         [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
-                                            return walk.block<kBreakable, kPlastic>(first, count);
+                                            walk.block<kBreakable, kPlastic>(first, count);
                                         });
     cleared = walk.finish();
     return goOn;
@@ -190,15 +187,15 @@ bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
     const StepOrder& o = sceneOrder();
     const FixedEnd* cleared = nullptr;
     SpringListNode* goOn = springsInBlocks(o, stepScratch(), dampingCoefficient, cleared);
-    if (goOn == nullptr) return true;
-    springsAlongLinks(o, goOn, cleared);
-    return false;
+    stepScratch().measured = goOn == nullptr ? o.cellCount : 0;
+    if (goOn != nullptr) springsAlongLinks(o, goOn, cleared);
+    return goOn == nullptr;
 }
 
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
 void addMeasuredDamping() {
-    std::size_t k = 0, n = sceneOrder().cellCount;
+    std::size_t k = 0, n = stepScratch().measured;
     const Lanes* damping = stepScratch().damping.data();
     const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;

@@ -62,8 +62,9 @@ void readOrder(StepOrder& o, StepScratch& scratch) {
     std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
               [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
 
-    scratch.damping.resize(o.cells.size());
-    scratch.ends.resize(o.cells.size());
+    // Only ever grown: a tear has the order read anew before the damping measured is added.
+    if (scratch.damping.size() < o.cells.size()) scratch.damping.resize(o.cells.size());
+    if (scratch.ends.size() < o.cells.size()) scratch.ends.resize(o.cells.size());
     scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
 }
 

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <vector>
 
 #include "model/volume_element.h"
@@ -51,6 +50,7 @@ struct SpringEnds {
 struct StepScratch {
     std::vector<Lanes> damping;                // each listed spring's damping force on a; padded
     std::vector<SpringEnds> ends;              // and its ends, so that adding it reads nothing else
+    std::size_t measured = 0;                  // list positions the last walk measured
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 
@@ -79,31 +79,23 @@ bool pastTheEnd(const T* next) { return next == nullptr; }
 inline bool pastTheEnd(const SpringListNode* cell) { return cell->next == nullptr; }
 
 // Walks the n entries of an order from `first`, a block at a time while each block follows
-// the links: visit(i, count) takes the count entries from entries[i]. A visit may stop the walk
-// by returning the object from which it goes on along the links. Returns null when the walk in
-// blocks reached the end of the links, else the object from which the caller goes on along the
-// links, and the order is marked stale: links were changed by hand, the chain goes on past the
-// order, or a visit stopped the walk.
+// the links: visit(i, count) takes the count entries from entries[i]. Returns null when the walk
+// reached the end of the links, else the object from which the caller goes on along the links,
+// and the order is marked stale: links were changed by hand, or the chain goes on past the order.
 template <class T, class Visit>
 LANE_INLINE T* walkInBlocks(T* const* entries, std::size_t n, T* first, Visit visit) {
     T* next = first;
-    bool stopped = false;
     // A whole block takes its own copy of the code, with its count known.
     auto step = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
         if (!followLinks(entries + i, count, next)) return false;
         next = entries[i + count - 1]->next;
-        if constexpr (std::is_void_v<decltype(visit(i, count))>) {
-            visit(i, count);
-        } else if (T* stop = visit(i, count)) {
-            next = stop;
-            stopped = true;
-        }
-        return !stopped;
+        visit(i, count);
+        return true;
     };
     std::size_t i = 0;
     while (i + kBlock <= n && step(i, kBlock)) i += kBlock;
     if (i + kBlock > n && i < n) step(i, n - i);
-    if (!stopped && pastTheEnd(next)) return nullptr;
+    if (pastTheEnd(next)) return nullptr;
     markOrderStale();
     return next;
 }
