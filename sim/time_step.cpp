@@ -66,7 +66,9 @@ void stepWorld() {
     const bool dampingMeasured = applySpringForcesMeasuringDamping(settings.springDamping);
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
-    if (gravityOn && leadCube != nullptr) addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+    if (gravityOn && leadCube != nullptr) {
+        addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+    }
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {
