@@ -17,6 +17,7 @@
 #include "sim/time_step.h"
 #include "view/frame_pacing.h"
 #include "view/render.h"
+#include "view/view_controls.h"
 
 namespace {
 
@@ -34,6 +35,19 @@ bool haveDisplay(int argc, char** argv) {
     }
     return false;
 }
+
+// The view's controls (middle button, wheel) take their events; the left and right buttons
+// go to the simulation's onMouse as they always did.
+ViewControls& viewControls() {
+    static ViewControls controls(windowView());
+    return controls;
+}
+
+void onWindowMouse(int button, int state, int x, int y) {
+    if (!viewControls().mouse(button, state, x, y)) onMouse(button, state, x, y);
+}
+
+void onWindowMotion(int x, int y) { viewControls().motion(x, y); }
 
 #ifdef FREEGLUT
 const char* programName = "tremblo";
@@ -80,8 +94,10 @@ int main(int argc, char** argv) {
     glutDisplayFunc(onDisplay);
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onKey);
-    glutMouseFunc(onMouse);
+    glutMouseFunc(onWindowMouse);
     glutIdleFunc(onIdle);
+    // Added: a drag with the middle button held turns the view.
+    glutMotionFunc(onWindowMotion);
 
     // The banner and the key help, one text at a time (the page shows the same texts).
     for (const char* text : consoleTexts) std::printf("%s", text);
