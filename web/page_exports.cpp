@@ -2,7 +2,9 @@
 // loop, and what to draw and show. Pointers are byte offsets into the module's memory.
 #include <emscripten/emscripten.h>
 
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
 
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
@@ -10,8 +12,10 @@
 #include "sim/energy.h"
 #include "sim/world.h"
 #include "tools/script_runner.h"
+#include "tools/state_hash.h"
 #include "view/frame_clock.h"
 #include "view/frame_view.h"
+#include "view/view_controls.h"
 #include "web/page_loop.h"
 
 static_assert(sizeof(ViewCamera) == 15 * sizeof(double), "the script reads the camera as 15 doubles");
@@ -21,6 +25,7 @@ static_assert(sizeof(Vec3) == 3 * sizeof(float), "the script reads positions as 
 namespace {
 
 FrameView frame;
+ViewControls viewControls(frame.orbit);
 
 // The status line and the energy plot, read by the script as doubles.
 enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring, kFlags,
@@ -48,6 +53,18 @@ EMSCRIPTEN_KEEPALIVE void webStepOnce() { stepOnce(); }
 // Canvas pixels, y down; the toolkit's button and state codes.
 EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { onKey(static_cast<unsigned char>(key), x, y); }
 EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { onMouse(button, state, x, y); }
+
+// The view: the middle button and the wheel in the toolkit's codes (1 if the event was the
+// view's, 0 if it is the simulation's), pointer motion in canvas pixels, and the touch
+// gestures: a turn by a drag of (dx, dy) canvas pixels, a zoom by a distance factor.
+EMSCRIPTEN_KEEPALIVE int webViewMouse(int button, int state, int x, int y) {
+    return viewControls.mouse(button, state, x, y) ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE void webViewMotion(int x, int y) { viewControls.motion(x, y); }
+EMSCRIPTEN_KEEPALIVE void webTurnView(double dx, double dy) { viewControls.turnByDrag(dx, dy); }
+EMSCRIPTEN_KEEPALIVE void webZoomView(double factor) { frame.orbit.zoom(factor); }
+EMSCRIPTEN_KEEPALIVE void webResetView() { frame.orbit.reset(); }
+EMSCRIPTEN_KEEPALIVE int webFixedView() { return frame.orbit.isFixedView() ? 1 : 0; }
 
 // Fills the frame; the accessors below read it.
 EMSCRIPTEN_KEEPALIVE void webDescribeFrame() { describeFrame(frame); }
@@ -81,6 +98,13 @@ EMSCRIPTEN_KEEPALIVE const double* webStatus() {
     status[kSpring] = energy.spring;
     status[kFlags] = flagBits();
     return status;
+}
+
+// The state hash that `tremblo-sim --hash` prints, as 16 hex digits.
+EMSCRIPTEN_KEEPALIVE const char* webStateHash() {
+    static char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, hashMovingPoints());
+    return text;
 }
 
 EMSCRIPTEN_KEEPALIVE int webConsoleTextCount() { return kConsoleTextCount; }

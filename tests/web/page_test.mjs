@@ -59,11 +59,14 @@ async function installPictureReader(page) {
     const shots = new Map();
     window.testPicture = (name, colours, tolerance) => {
       const view = document.getElementById('view');
+      // In the window's 800 x 600 pixels whatever the canvas's size, each pixel taken from the
+      // nearest drawn one, so that colours stay exact.
       const copy = document.createElement('canvas');
-      copy.width = view.width;
-      copy.height = view.height;
+      copy.width = 800;
+      copy.height = 600;
       const ctx = copy.getContext('2d');
-      ctx.drawImage(view, 0, 0);
+      ctx.imageSmoothingEnabled = false;
+      ctx.drawImage(view, 0, 0, copy.width, copy.height);
       const px = ctx.getImageData(0, 0, copy.width, copy.height).data;
       shots.set(name, px);
       const counts = Object.fromEntries(Object.keys(colours).map((k) => [k, 0]));
