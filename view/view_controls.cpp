@@ -35,9 +35,9 @@ void ViewControls::motion(int x, int y) {
     if (!turning_) return;
     if (std::abs(x - pressX_) > kClickSlop || std::abs(y - pressY_) > kClickSlop) dragged_ = true;
     if (!dragged_) return;
-    // Grabbing the scene: a drag to the right turns it to the right (the eye goes left), a drag
-    // down tips its top toward the viewer (the eye rises).
-    orbit_.turn(-kTurnPerPixel * (x - lastX_), kTurnPerPixel * (y - lastY_));
+    turnByDrag(x - lastX_, y - lastY_);
     lastX_ = x;
     lastY_ = y;
 }
+
+void ViewControls::turnByDrag(double dx, double dy) { orbit_.turn(-kTurnPerPixel * dx, kTurnPerPixel * dy); }

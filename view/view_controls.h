@@ -18,6 +18,11 @@ public:
     // The pointer moved with a button held; turns the view while the middle button is.
     void motion(int x, int y);
 
+    // Turns the view as a drag of (dx, dy) pixels does, as if grabbing the scene: a drag to
+    // the right turns it to the right (the eye goes left), a drag down tips its top toward the
+    // viewer (the eye rises). Touch gestures on the page turn it this way too.
+    void turnByDrag(double dx, double dy);
+
     // Radians of turn per pixel of drag: across the 800-pixel window, a little over half a turn.
     static constexpr double kTurnPerPixel = 0.005;
     // Distance factor of one wheel notch toward the user's screen.
