@@ -37,4 +37,10 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.page
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/page_test.mjs ${site})
   set_tests_properties(web.page PROPERTIES LABELS web TIMEOUT 900)
+
+  # The page on a phone with touch, on small and large desktop screens and at high DPI; the
+  # view's controls, capture, keyboard and accessibility (axe-core).
+  add_test(NAME web.screens
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/screens_test.mjs ${site})
+  set_tests_properties(web.screens PROPERTIES LABELS web TIMEOUT 900)
 endif()

@@ -107,7 +107,7 @@ export class Page {
   async status() {
     return this.page.evaluate(() => {
       const s = document.getElementById('status');
-      return { simTime: Number(s.dataset.simTime), steps: Number(s.dataset.steps), text: s.textContent };
+      return { simTime: Number(s.dataset.simTime), steps: Number(s.dataset.steps), hash: s.dataset.hash, text: s.textContent };
     });
   }
 
