@@ -147,10 +147,19 @@ class Demo:
 
     def right_drag(self, start, end):
         """A drag with the right button (X button 3) between two window positions."""
+        self.drag("3", start, end)
+
+    def drag(self, button, start, end):
+        """A drag with an X button (1 left, 2 middle, 3 right) between two window positions."""
         self._xdotool("mousemove", "--window", self.window, "--sync", str(start[0]), str(start[1]))
-        self._xdotool("mousedown", "3")
+        self._xdotool("mousedown", button)
         self._xdotool("mousemove", "--window", self.window, "--sync", str(end[0]), str(end[1]))
-        self._xdotool("mouseup", "3")
+        self._xdotool("mouseup", button)
+
+    def click(self, button, at):
+        """A click of an X button (2 middle, 4 and 5 the wheel's notches) at a window position."""
+        self._xdotool("mousemove", "--window", self.window, "--sync", str(at[0]), str(at[1]))
+        self._xdotool("click", button)
 
     def running(self):
         return self.process.poll() is None

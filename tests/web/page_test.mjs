@@ -128,6 +128,7 @@ async function saveScreenshot(p, file) {
   }, 'the twenty-cube row in front of the far wall');
   await waitFor(() => p.settled(), 'the row to land');
   await sleep(500);  // the status line and the plot catch up with the landed row
+  await p.page.evaluate(() => document.activeElement.blur());  // no focus ring in the picture
   await p.page.screenshot({ path: file });
 }
 
