@@ -3,25 +3,18 @@
 // same, drawn finer. The canvas's CSS size comes from the layout (page.css).
 
 export function keepSharp(canvas) {
-  const fit = (width, height) => {
-    width = Math.max(1, Math.round(width));
-    height = Math.max(1, Math.round(height));
+  const fit = () => {
+    const r = canvas.getBoundingClientRect();
+    const width = Math.max(1, Math.round(r.width * devicePixelRatio));
+    const height = Math.max(1, Math.round(r.height * devicePixelRatio));
     // Setting the size clears the picture; the next frame (at most 40 ms away) draws it again.
     if (canvas.width !== width || canvas.height !== height) {
       canvas.width = width;
       canvas.height = height;
     }
   };
-  const observer = new ResizeObserver(([entry]) => {
-    const device = entry.devicePixelContentBoxSize?.[0];
-    if (device) fit(device.inlineSize, device.blockSize);
-    else fit(entry.contentRect.width * devicePixelRatio, entry.contentRect.height * devicePixelRatio);
-  });
-  // Device pixels change with the browser's zoom too; browsers that cannot say so get the
-  // CSS size times the ratio.
-  try {
-    observer.observe(canvas, { box: 'device-pixel-content-box' });
-  } catch {
-    observer.observe(canvas);
-  }
+  new ResizeObserver(fit).observe(canvas);
+  // The browser's zoom changes the pixel ratio, not always the CSS size.
+  window.addEventListener('resize', fit);
+  fit();
 }
