@@ -1,5 +1,6 @@
 // The window program: builds the first scene, opens the window, registers the callbacks,
-// prints the banner and the key help, and hands control to GLUT for good.
+// prints the banner and the key help, and hands control to GLUT until the window closes. It
+// may play a run first and record the session (app/window_run.h).
 #if __has_include(<GL/freeglut.h>)
 #include <GL/freeglut.h>
 #else
@@ -10,12 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "app/window_run.h"
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/time_step.h"
-#include "view/frame_pacing.h"
 #include "view/render.h"
 #include "view/view_controls.h"
 
@@ -37,14 +39,15 @@ bool haveDisplay(int argc, char** argv) {
 }
 
 // The view's controls (middle button, wheel) take their events; the left and right buttons
-// go to the simulation's onMouse as they always did.
+// go to the simulation's onMouse, through the run session, as they always did. The view is no
+// part of a run.
 ViewControls& viewControls() {
     static ViewControls controls(windowView());
     return controls;
 }
 
 void onWindowMouse(int button, int state, int x, int y) {
-    if (!viewControls().mouse(button, state, x, y)) onMouse(button, state, x, y);
+    if (!viewControls().mouse(button, state, x, y)) onRunMouse(button, state, x, y);
 }
 
 void onWindowMotion(int x, int y) { viewControls().motion(x, y); }
@@ -71,10 +74,19 @@ const char* programName = "tremblo";
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A run to play and a file to record to: a bad one is refused before any window opens.
+    WindowRunOptions runOptions;
+    std::string runError;
+    if (!parseWindowRunOptions(argc, argv, runOptions, runError)) {
+        std::fprintf(stderr, "tremblo: %s\n", runError.c_str());
+        return 2;
+    }
+    if (!readWindowRun(runOptions)) return 2;
     if (!haveDisplay(argc, argv)) {
         std::fprintf(stderr, "tremblo: no display (DISPLAY is not set): %s\n", kWithoutDesktop);
         return 1;
     }
+    if (!openWindowRecording(runOptions)) return 2;
 
     // The first scene exists before the toolkit and the window do.
     onKey('1', 0, 0);
@@ -91,13 +103,20 @@ int main(int argc, char** argv) {
     glutCreateWindow(argv[0]);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
-    glutDisplayFunc(onDisplay);
+    // Keys, buttons and steps go to the core through the run session, which plays a run and
+    // records the person's.
+    glutDisplayFunc(onRunDisplay);
     glutReshapeFunc(onReshape);
-    glutKeyboardFunc(onKey);
+    glutKeyboardFunc(onRunKey);
     glutMouseFunc(onWindowMouse);
-    glutIdleFunc(onIdle);
+    glutIdleFunc(onRunIdle);
     // Added: a drag with the middle button held turns the view.
     glutMotionFunc(onWindowMotion);
+#ifdef FREEGLUT
+    // Closing the window ends the recording, and then the program.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glutCloseFunc([] { endWindowRun(); });
+#endif
 
     // The banner and the key help, one text at a time (the page shows the same texts).
     for (const char* text : consoleTexts) std::printf("%s", text);
@@ -110,8 +129,8 @@ int main(int argc, char** argv) {
     // redisplay after every call, and while the simulation is a frame ahead it sleeps until
     // that frame is due instead of spinning a processor core through idle calls.
     idleHooks.requestRedisplay = glutPostRedisplay;
-    idleHooks.waitForFrame = waitForFrame;
+    startWindowRun();
 
     glutMainLoop();
-    return 0;
+    return endWindowRun() ? 0 : 1;
 }

@@ -10,6 +10,8 @@ if [ $# -gt 0 ]; then
 else
 # Build: compiler, CMake, GoogleTest, and the window program's GLUT, OpenGL and GLU.
 packages=(cmake g++ libgtest-dev libgmock-dev freeglut3-dev libglu1-mesa-dev)
+# zlib: the runners read runs from page addresses, compressed in the zlib format.
+packages+=(zlib1g-dev)
 # The core is built and tested with clang as well.
 packages+=(clang-14)
 # The window's end-to-end test: a virtual X server (xvfb, xauth for xvfb-run), software

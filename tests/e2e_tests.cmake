@@ -18,4 +18,10 @@ if(TARGET tremblo)
   add_test(NAME window_e2e
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/e2e/window_e2e.py $<TARGET_FILE:tremblo>)
   set_tests_properties(window_e2e PROPERTIES LABELS e2e TIMEOUT 900)
+
+  # Sessions recorded in the window replay headless to the hash written at their end.
+  add_test(NAME window_run_e2e
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/e2e/window_run_e2e.py $<TARGET_FILE:tremblo>
+            $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(window_run_e2e PROPERTIES LABELS e2e TIMEOUT 900)
 endif()

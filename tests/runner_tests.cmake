@@ -7,6 +7,7 @@ add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/script_runner_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/options_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/state_hash_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/run_session_test.cpp
 )
 target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_sim_parts GTest::gtest)
 gtest_discover_tests(tremblo_runner_unit_tests TEST_PREFIX "runner." DISCOVERY_TIMEOUT 60)

@@ -8,7 +8,7 @@ add_executable(tremblo_web_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/web/page_loop_test.cpp
   ${PROJECT_SOURCE_DIR}/web/page_loop.cpp
 )
-target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_core GTest::gtest)
+target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_sim_parts GTest::gtest)
 gtest_discover_tests(tremblo_web_unit_tests TEST_PREFIX "web." DISCOVERY_TIMEOUT 60)
 
 set(TREMBLO_WEB_SITE "" CACHE PATH "A built web site (make web) for the web tests; empty: none")
@@ -37,6 +37,11 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.page
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/page_test.mjs ${site})
   set_tests_properties(web.page PROPERTIES LABELS web TIMEOUT 900)
+
+  # Runs recorded in the page, downloaded and shared, replayed natively and in a fresh page.
+  add_test(NAME web.runs
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/run_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.runs PROPERTIES LABELS web TIMEOUT 900)
 
   # The page on a phone with touch, on small and large desktop screens and at high DPI; the
   # view's controls, capture, keyboard and accessibility (axe-core).

@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     std::vector<ScriptCommand> commands;
     ScriptError scriptError;
     if (!parseScript(text, commands, scriptError)) {
-        const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
-        std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), scriptError.line, scriptError.message.c_str());
+        std::fprintf(stderr, "%s:%d: %s\n", scriptName(options.scriptPath).c_str(), scriptError.line,
+                     scriptError.message.c_str());
         return kExitBadInput;
     }
     text = std::string();

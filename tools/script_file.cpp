@@ -4,7 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/run_link.h"
+
+std::string scriptName(const std::string& path) {
+    if (path == "-") return "<stdin>";
+    if (isRunAddress(path)) return "<link>";
+    return path;
+}
+
 bool readScriptFile(const std::string& path, std::string& text, std::string& error) {
+    if (isRunAddress(path)) return decodeRunAddress(path, text, error);
     const bool fromStdin = path == "-";
     std::FILE* in = fromStdin ? stdin : std::fopen(path.c_str(), "rb");
     if (in == nullptr) {

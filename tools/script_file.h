@@ -7,6 +7,10 @@
 // than held in memory (64 MiB: about ten million commands).
 constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
 
-// Reads the script at `path` ("-": standard input) into `text`, byte for byte. On failure
-// returns false with a one-line reason in `error`.
+// Reads the script at `path` ("-": standard input; a page address with #run=: the run it
+// carries, see tools/run_link.h) into `text`, byte for byte. On failure returns false with a
+// one-line reason in `error`.
 bool readScriptFile(const std::string& path, std::string& text, std::string& error);
+
+// How messages name the script at `path`: "<stdin>", "<link>" for an address, else the path.
+std::string scriptName(const std::string& path);

@@ -5,12 +5,17 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/energy.h"
 #include "sim/world.h"
+#include "tools/run_recorder.h"
+#include "tools/run_session.h"
+#include "tools/script.h"
 #include "tools/script_runner.h"
 #include "tools/state_hash.h"
 #include "view/frame_clock.h"
@@ -32,6 +37,16 @@ enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKi
                    kStatusFields };
 double status[kStatusFields];
 
+// A run handed over by the script (bytes), the reader's message about it, the recording as
+// text, and the state hash as 16 hex digits.
+std::string runBytes;
+std::string runMessage;
+std::string runText;
+char hashText[17];
+
+// Playing, steps of the run played, all of its steps, steps since the page loaded.
+double runState[4];
+
 int flagBits() {
     return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
            (pushPlaneYZ ? 16 : 0);
@@ -51,8 +66,53 @@ EMSCRIPTEN_KEEPALIVE int webPaused() { return isPaused() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void webStepOnce() { stepOnce(); }
 
 // Canvas pixels, y down; the toolkit's button and state codes.
-EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { onKey(static_cast<unsigned char>(key), x, y); }
-EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { onMouse(button, state, x, y); }
+// Both recorded, and ignored while a run plays.
+EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { pageSession().key(static_cast<unsigned char>(key), x, y); }
+EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { pageSession().mouse(button, state, x, y); }
+
+// Room for a run of `size` bytes, which the script fills before webPlayRun.
+EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
+    runBytes.assign(static_cast<std::size_t>(size), '\0');
+    return runBytes.data();
+}
+
+// Reads the run in the buffer and plays it at the page's pace (then pauses, with
+// `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
+EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error;
+    if (!parseScript(runBytes, commands, error)) {
+        runMessage = "<link>:" + std::to_string(error.line) + ": " + error.message;
+        return 0;
+    }
+    if (pauseAtEnd != 0) pauseAtEndOfRun();
+    pageSession().play(std::move(runBytes), std::move(commands));
+    runBytes = std::string();
+    return 1;
+}
+EMSCRIPTEN_KEEPALIVE const char* webRunMessage() { return runMessage.c_str(); }
+
+// The recording so far; webRunTextSize bytes at webRunText (it may hold any byte).
+EMSCRIPTEN_KEEPALIVE const char* webRunText() {
+    runText = pageRecording().text();
+    return runText.data();
+}
+EMSCRIPTEN_KEEPALIVE int webRunTextSize() { return static_cast<int>(runText.size()); }
+
+EMSCRIPTEN_KEEPALIVE const double* webRunState() {
+    const RunSession& run = pageSession();
+    runState[0] = run.playing() ? 1 : 0;
+    runState[1] = static_cast<double>(run.playedSteps());
+    runState[2] = static_cast<double>(run.runSteps());
+    runState[3] = static_cast<double>(run.steps());
+    return runState;
+}
+
+// The same hash as tremblo-sim --hash prints.
+EMSCRIPTEN_KEEPALIVE const char* webStateHash() {
+    std::snprintf(hashText, sizeof hashText, "%016" PRIx64, hashMovingPoints());
+    return hashText;
+}
 
 // The view: the middle button and the wheel in the toolkit's codes (1 if the event was the
 // view's, 0 if it is the simulation's), pointer motion in canvas pixels, and the touch
@@ -64,7 +124,6 @@ EMSCRIPTEN_KEEPALIVE void webViewMotion(int x, int y) { viewControls.motion(x, y
 EMSCRIPTEN_KEEPALIVE void webTurnView(double dx, double dy) { viewControls.turnByDrag(dx, dy); }
 EMSCRIPTEN_KEEPALIVE void webZoomView(double factor) { frame.orbit.zoom(factor); }
 EMSCRIPTEN_KEEPALIVE void webResetView() { frame.orbit.reset(); }
-EMSCRIPTEN_KEEPALIVE int webFixedView() { return frame.orbit.isFixedView() ? 1 : 0; }
 
 // Fills the frame; the accessors below read it.
 EMSCRIPTEN_KEEPALIVE void webDescribeFrame() { describeFrame(frame); }
@@ -98,13 +157,6 @@ EMSCRIPTEN_KEEPALIVE const double* webStatus() {
     status[kSpring] = energy.spring;
     status[kFlags] = flagBits();
     return status;
-}
-
-// The state hash that `tremblo-sim --hash` prints, as 16 hex digits.
-EMSCRIPTEN_KEEPALIVE const char* webStateHash() {
-    static char text[17];
-    std::snprintf(text, sizeof text, "%016" PRIx64, hashMovingPoints());
-    return text;
 }
 
 EMSCRIPTEN_KEEPALIVE int webConsoleTextCount() { return kConsoleTextCount; }

@@ -4,12 +4,19 @@
 
 #include "sim/time_step.h"
 #include "sim/world.h"
+#include "tools/run_recorder.h"
+#include "tools/run_session.h"
 #include "view/frame_pacing.h"
 
 namespace {
 
 bool paused = false;
+bool pauseAtRunEnd = false;
 StepStats stats;
+
+// The page records from the moment it loads, in memory.
+RunRecorder recorder;
+RunSession session(&recorder);
 
 // Set by the idle callback's wait hook: the call did not step, a frame is due first.
 bool waitingForFrame = false;
@@ -19,12 +26,20 @@ double millisecondsNow() {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
 }
 
-// Returns the number of steps made: 1, or 0 when the simulation is ahead of the frames.
-int idleCall() {
+// True when the call stepped, false when the simulation is ahead of the frames.
+bool idleCall() {
     idleHooks.waitForFrame = [] { waitingForFrame = true; };
     waitingForFrame = false;
     onIdle();
-    return waitingForFrame ? 0 : 1;
+    return !waitingForFrame;
+}
+
+// A run opened to stop at its end: the pause takes hold when the last of it has run.
+void pauseIfRunEnded() {
+    if (pauseAtRunEnd && !session.playing()) {
+        paused = true;
+        pauseAtRunEnd = false;
+    }
 }
 
 }  // namespace
@@ -34,9 +49,13 @@ bool runUntilFrame(std::int32_t (*clock)()) {
     const double start = millisecondsNow();
     std::uint64_t steps = 0;
     bool draw = false;
+    pauseIfRunEnded();
     for (;;) {
-        const bool stepped = !paused && idleCall() == 1;
-        if (stepped) ++steps;
+        const bool stepped = !paused && session.idle(idleCall);
+        if (stepped) {
+            ++steps;
+            pauseIfRunEnded();
+        }
         draw = paceDisplayCall(clock());
         // A frame to draw, or nothing to do until one is due.
         if (draw || !stepped) break;
@@ -57,11 +76,15 @@ void setPaused(bool p) { paused = p; }
 bool isPaused() { return paused; }
 
 void stepOnce() {
+    if (session.playing()) return;
     const double start = millisecondsNow();
-    timeStep = 0.0005f;
-    stepWorld();
+    session.stepOnce();
     stats.steps += 1;
     stats.stepMs += millisecondsNow() - start;
 }
 
 const StepStats& stepStats() { return stats; }
+
+RunSession& pageSession() { return session; }
+RunRecorder& pageRecording() { return recorder; }
+void pauseAtEndOfRun() { pauseAtRunEnd = true; }

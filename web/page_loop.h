@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+class RunRecorder;
+class RunSession;
+
 // The page's main loop: the window's idle and display callbacks in GLUT's alternation, run
 // from the browser's timers. Where the window sleeps until the next frame is due, the page
 // returns to the browser and comes back when it is due. The page can also pause stepping
@@ -18,8 +21,16 @@ std::int32_t msUntilFrame(std::int32_t now);
 void setPaused(bool paused);
 bool isPaused();
 
-// One step of timeStep, as the idle callback makes it but never held back by the pacing.
+// One step of timeStep, as the idle callback makes it but never held back by the pacing;
+// nothing while a run plays.
 void stepOnce();
+
+// The page's session: it plays a run from the address, and records keys, buttons and steps
+// (those of the loop above and the single steps) from the moment the page loads.
+RunSession& pageSession();
+RunRecorder& pageRecording();
+// Pauses the loop once the run being played has ended (a run shared while paused).
+void pauseAtEndOfRun();
 
 // Steps run by the page so far and the real time they took (ms, from a steady clock), for
 // the status line.

@@ -201,12 +201,12 @@ def test_right_drag(demo, still):
 def test_view(demo, still):
     """A middle drag turns the view and the wheel zooms it, changing only the picture: a middle
     click gives back the very picture of the fixed view."""
-    demo.drag("2", (300, 300), (480, 360))
+    demo.drag(2, (300, 300), (480, 360))
     turned = wait_for(lambda: (lambda s: s if s.differing_pixels(still) > 10 * STILL_PIXELS else None)(demo.screenshot()),
                       "the picture to turn after a middle drag")
-    demo.click("4", (400, 300))
+    demo.click(4, (400, 300))
     wait_for(lambda: demo.screenshot().differing_pixels(turned) > STILL_PIXELS, "the picture to zoom after a wheel notch")
-    demo.click("2", (400, 300))
+    demo.click(2, (400, 300))
     wait_for(lambda: demo.screenshot() == still, "the fixed view's very picture after a middle click")
 
 

@@ -1,6 +1,7 @@
 """A private virtual X server with the window program in it, driven the way a person would:
 keys and drags through xdotool, screenshots through ImageMagick's import."""
 
+import ctypes
 import os
 import select
 import socket
@@ -82,7 +83,7 @@ class Demo:
     """The window program running on an X server, its console caught in files. With
     display_option, the server is named by -display on the command line and DISPLAY is unset."""
 
-    def __init__(self, program, server, workdir, display_option=False):
+    def __init__(self, program, server, workdir, display_option=False, args=()):
         self.program = program
         self.server = server
         self.stdout_path = os.path.join(workdir, "stdout.txt")
@@ -93,6 +94,7 @@ class Demo:
                 env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
             else:
                 command, env = [program], server.env()
+            command += list(args)
             self.process = subprocess.Popen(command, env=env, cwd=workdir, stdout=out, stderr=err,
                                             stdin=subprocess.DEVNULL)
         self.window = wait_for(self._find_window, "the window to appear")
@@ -147,19 +149,26 @@ class Demo:
 
     def right_drag(self, start, end):
         """A drag with the right button (X button 3) between two window positions."""
-        self.drag("3", start, end)
+        self.drag(3, start, end)
 
-    def drag(self, button, start, end):
-        """A drag with an X button (1 left, 2 middle, 3 right) between two window positions."""
+    def drag(self, button, start, end, hold=0.0):
+        """A drag with X button `button` (1 left, 3 right) between two window positions, held
+        `hold` seconds at its end before the release."""
         self._xdotool("mousemove", "--window", self.window, "--sync", str(start[0]), str(start[1]))
-        self._xdotool("mousedown", button)
+        self._xdotool("mousedown", str(button))
         self._xdotool("mousemove", "--window", self.window, "--sync", str(end[0]), str(end[1]))
-        self._xdotool("mouseup", button)
+        time.sleep(hold)
+        self._xdotool("mouseup", str(button))
+
+    def close(self):
+        """Closes the window as a window manager's close button does: WM_DELETE_WINDOW. (This
+        xdotool's windowclose destroys the window instead, which no program survives.)"""
+        close_window(self.server.display, int(self.window))
 
     def click(self, button, at):
         """A click of an X button (2 middle, 4 and 5 the wheel's notches) at a window position."""
         self._xdotool("mousemove", "--window", self.window, "--sync", str(at[0]), str(at[1]))
-        self._xdotool("click", button)
+        self._xdotool("click", str(button))
 
     def running(self):
         return self.process.poll() is None
@@ -172,3 +181,35 @@ class Demo:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _Event(ctypes.Union):
+    _fields_ = [("message", _ClientMessage), ("pad", ctypes.c_long * 24)]  # XEvent is 24 longs
+
+
+def close_window(display_name, window):
+    """Sends WM_DELETE_WINDOW to `window` on the X display `display_name`, through Xlib."""
+    x = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError("cannot open display " + display_name)
+    event = _Event()
+    event.message.type = 33  # ClientMessage
+    event.message.window = window
+    event.message.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.message.format = 32
+    event.message.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+    x.XCloseDisplay(display)  # flushes the event out

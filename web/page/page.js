@@ -4,6 +4,7 @@ import { installCapture } from './capture.js';
 import { EnergyPlot } from './energy_plot.js';
 import { PointerInput } from './pointer_input.js';
 import { Renderer } from './renderer.js';
+import { RunPanel } from './run_panel.js';
 import { keepSharp } from './sharp_canvas.js';
 import { installViewControls } from './view_controls.js';
 
@@ -20,6 +21,8 @@ const statusLine = document.getElementById('status');
 const pauseButton = document.getElementById('pause');
 const stepButton = document.getElementById('step');
 const flagSwitches = [...document.querySelectorAll('#flags [role=switch]')];
+const runPanel = new RunPanel(sim, { download: document.getElementById('download-run'),
+  share: document.getElementById('share-run'), message: document.getElementById('run-message') });
 
 // --- What the module shows -------------------------------------------------------------------
 
@@ -70,12 +73,14 @@ function updateStatus() {
   const perSecond = steps / ((now - last.t) / 1000);
   const cost = steps > 0 ? ((s.stepMs - last.stepMs) / steps * 1000).toFixed(1) + ' µs/step' : '– µs/step';
   last = { t: now, steps: s.steps, stepMs: s.stepMs };
+  const run = runPanel.status();
   statusLine.textContent = `t = ${s.simTime.toFixed(3)} s · ${Math.round(perSecond)} steps/s · ${cost}\n` +
-    `${s.points} moving points · ${s.springs} active springs`;
+    `${s.points} moving points · ${s.springs} active springs\n${run.text}`;
   // Exact values for whoever reads the page by program.
   statusLine.dataset.simTime = String(s.simTime);
-  statusLine.dataset.steps = String(s.steps);
-  statusLine.dataset.hash = sim.UTF8ToString(sim._webStateHash());
+  statusLine.dataset.steps = String(run.steps);
+  statusLine.dataset.hash = run.hash;
+  showPaused();
   showFlags(s.flags);
   const legend = document.querySelectorAll('#legend span');
   s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
@@ -102,12 +107,13 @@ function typingInto(target) {
 }
 
 document.addEventListener('keydown', (event) => {
-  if (event.ctrlKey || event.metaKey || event.altKey || typingInto(event.target)) return;
+  // Tab moves the focus through the page; it does nothing in the simulation.
+  if (event.ctrlKey || event.metaKey || event.altKey || event.key === 'Tab' || typingInto(event.target)) return;
   // Space and Enter on a focused panel button press that button.
   if (event.target instanceof HTMLButtonElement && (event.key === ' ' || event.key === 'Enter')) return;
   const code = event.key.length === 1 ? event.key.charCodeAt(0) : CONTROL_KEYS[event.key];
   if (code === undefined || code > 255) return;
-  // Space would scroll the page; Tab goes on moving the focus.
+  // Space would scroll the page.
   if (event.key === ' ') event.preventDefault();
   key(code);
 });
@@ -120,11 +126,14 @@ const input = new PointerInput(canvas, { mouse, ...viewControls });
 for (const button of document.querySelectorAll('#scenes button, #flags button')) {
   button.addEventListener('click', () => key(button.dataset.key.charCodeAt(0)));
 }
-pauseButton.addEventListener('click', () => {
-  const paused = !sim._webPaused();
-  sim._webSetPaused(paused ? 1 : 0);
+// A run opened paused pauses by itself at its end.
+function showPaused() {
+  const paused = sim._webPaused() !== 0;
   pauseButton.textContent = paused ? 'run' : 'pause';
   stepButton.disabled = !paused;
+}
+pauseButton.addEventListener('click', () => {
+  sim._webSetPaused(sim._webPaused() ? 0 : 1);
   updateStatus();
 });
 stepButton.addEventListener('click', () => {
@@ -132,7 +141,7 @@ stepButton.addEventListener('click', () => {
   updateStatus();
 });
 installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),
-  () => `tremblo-${readStatus().steps}`);
+  () => `tremblo-${runPanel.status().steps}`);
 
 // --- Start: the window's banner and key help, the first scene, the loop --------------------------
 
@@ -141,6 +150,7 @@ for (let i = 0; i < sim._webConsoleTextCount(); ++i) text += sim.UTF8ToString(si
 document.getElementById('console').textContent = text;
 
 sim._webStart();
+await runPanel.start();
 showFlags(sim._webFlags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);

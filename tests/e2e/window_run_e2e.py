@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""End-to-end test of the window's runs: the real program in a private Xvfb, recording a session
+of keys and drags (--record), ended by closing the window or by a kill, and replayed with the
+headless runner to the hash written at the end of the file; a run played first and recorded on;
+bad runs refused before any window opens.
+
+    window_run_e2e.py PROGRAM TREMBLO_SIM
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+
+from xsession import Demo, XServer, wait_for  # noqa: E402
+
+END_LINE = re.compile(r"# end: state hash ([0-9a-f]{16}) after (\d+) steps\n\Z")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def replays_to_its_end(sim, path):
+    """The run's last line names the hash and step count that tremblo-sim reaches with it."""
+    text = read(path)
+    end = END_LINE.search(text)
+    check(end is not None, "the run ends with the hash and the step count: ...%r" % text[-120:])
+    result = subprocess.run([sim, path, "--hash"], capture_output=True, text=True, timeout=120)
+    check(result.returncode == 0, "tremblo-sim %s: %s" % (path, result.stderr))
+    steps = re.search(r"(\d+) steps", result.stderr).group(1)
+    check((result.stdout.strip(), steps) == end.groups(),
+          "tremblo-sim replays to %s after %s steps, the window wrote %s after %s" % (
+              result.stdout.strip(), steps, *end.groups()))
+    return text
+
+
+def test_recorded_session(program, sim, server, workdir):
+    run = os.path.join(workdir, "session.sim")
+    demo = Demo(program, server, workdir, args=["--record", run])
+    try:
+        demo.keys("3")
+        time.sleep(0.5)
+        demo.drag(1, (250, 450), (500, 380), hold=0.2)
+        time.sleep(0.5)
+        demo.drag(3, (300, 300), (500, 250))
+        demo.keys("x", "g")
+        demo.drag(1, (400, 300), (420, 450), hold=0.2)
+        # Lines go out once a frame, while the window is still open.
+        wait_for(lambda: read(run).count("release left") == 2, "the recording to hold the last drag")
+        time.sleep(0.5)
+        demo.close()
+        demo.process.wait(timeout=60)
+        check(demo.process.returncode == 0, "closing the window ends the program with 0, got %d: %s" % (
+            demo.process.returncode, demo.stderr()))
+    finally:
+        demo.stop()
+    text = replays_to_its_end(sim, run)
+    for line in ("key 3\n", "press left 250 450\n", "release left 500 380\n", "press right 300 300\n",
+                 "release right 500 250\n", "key x\n", "key g\n"):
+        check(line in text, "the recording holds %r" % line)
+
+
+def test_played_then_recorded(program, sim, server, workdir):
+    played, run = os.path.join(workdir, "played.sim"), os.path.join(workdir, "again.sim")
+    with open(played, "w") as f:
+        f.write("# a short run\nkey 2\nstep 200\n")
+    demo = Demo(program, server, workdir, args=[played, "--record", run])
+    try:
+        # The played run is 0.1 s of simulated time; keys wait for its end, then they are the
+        # person's and recorded.
+        wait_for(lambda: demo.keys("5") or "key 5" in read(run), "the recording to hold a key after the played run",
+                 interval=0.5)
+        demo.process.send_signal(signal.SIGTERM)
+        demo.process.wait(timeout=60)
+        check(demo.process.returncode == -signal.SIGTERM, "a kill still ends the program by the signal, got %d"
+              % demo.process.returncode)
+    finally:
+        demo.stop()
+    text = replays_to_its_end(sim, run)
+    check(text.startswith("# a short run\nkey 2\nstep 200\n"), "the recording starts with the played run: %r"
+          % text[:80])
+
+
+def test_bad_runs(program, server, workdir):
+    bad = os.path.join(workdir, "bad.sim")
+    with open(bad, "w") as f:
+        f.write("key 3\nstep 10\nwobble 2\n")
+    no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    cases = (([bad], no_display, bad + ":3: unknown command"),
+             (["#run=ab$d"], no_display, "tremblo: the run in the address holds a character that is not base64url"),
+             (["--record"], no_display, "tremblo: --record needs a file"),
+             (["--record", os.path.join(workdir, "no", "such.sim")], server.env(), "tremblo: cannot write run"))
+    for args, env, start in cases:
+        result = subprocess.run([program, *args], env=env, capture_output=True, text=True, timeout=60)
+        check(result.returncode == 2 and result.stderr.startswith(start) and result.stderr.count("\n") == 1,
+              "tremblo %r: status %d, %r; expected 2 and one line starting %r" % (
+                  args, result.returncode, result.stderr, start))
+
+
+def main():
+    program, sim = (os.path.abspath(a) for a in sys.argv[1:3])
+    started = time.monotonic()
+    server = None
+    workdir = tempfile.mkdtemp(prefix="tremblo-run-e2e-")
+    try:
+        server = XServer()
+        test_bad_runs(program, server, workdir)
+        print("ok: bad runs, links and --record are refused with one line and status 2, before any window")
+        test_recorded_session(program, sim, server, workdir)
+        print("ok: keys and drags recorded, the window closed: tremblo-sim replays the run to the hash at its end")
+        test_played_then_recorded(program, sim, server, workdir)
+        print("ok: a run played, then a key of the person's, then a kill: the recording replays to its end")
+    except Exception as e:  # a failed check, a timeout, the program gone: all end the test
+        print("FAILED: %s: %s" % (type(e).__name__, e))
+        return 1
+    finally:
+        if server is not None:
+            server.stop()
+        shutil.rmtree(workdir, ignore_errors=True)
+    print("window runs end-to-end: all checks passed in %.0f s" % (time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,175 @@
+#include "tools/run_link.h"
+
+#include <array>
+#include <cstdint>
+
+#ifdef TREMBLO_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+namespace {
+
+constexpr std::string_view kRunField = "run=";
+constexpr char kBase64Url[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+
+// The value of the run field of the address's fragment, or false when there is none.
+bool runField(std::string_view address, std::string_view& data) {
+    const std::size_t hash = address.find('#');
+    if (hash == std::string_view::npos) return false;
+    std::string_view fragment = address.substr(hash + 1);
+    while (!fragment.empty()) {
+        const std::size_t amp = fragment.find('&');
+        const std::string_view field = fragment.substr(0, amp);
+        if (field.substr(0, kRunField.size()) == kRunField) {
+            data = field.substr(kRunField.size());
+            return true;
+        }
+        if (amp == std::string_view::npos) break;
+        fragment.remove_prefix(amp + 1);
+    }
+    return false;
+}
+
+int base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '-') return 62;
+    if (c == '_') return 63;
+    return -1;
+}
+
+bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error) {
+    // Padding is not written, but a copied address may carry it.
+    while (!data.empty() && data.back() == '=') data.remove_suffix(1);
+    if (data.size() % 4 == 1) {
+        error = "the run in the address is cut short (" + std::to_string(data.size()) + " base64url characters)";
+        return false;
+    }
+    bytes.clear();
+    bytes.reserve(data.size() / 4 * 3 + 2);
+    std::uint32_t bits = 0;
+    int held = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const int value = base64Value(data[i]);
+        if (value < 0) {
+            error = "the run in the address holds a character that is not base64url, at " + std::to_string(i + 1);
+            return false;
+        }
+        bits = (bits << 6) | static_cast<std::uint32_t>(value);
+        held += 6;
+        if (held >= 8) {
+            held -= 8;
+            bytes += static_cast<char>((bits >> held) & 0xff);
+        }
+    }
+    return true;
+}
+
+std::string toBase64Url(std::string_view bytes) {
+    std::string out;
+    std::uint32_t bits = 0;
+    int held = 0;
+    for (const char c : bytes) {
+        bits = (bits << 8) | static_cast<unsigned char>(c);
+        held += 8;
+        while (held >= 6) {
+            held -= 6;
+            out += kBase64Url[(bits >> held) & 63];
+        }
+    }
+    if (held > 0) out += kBase64Url[(bits << (6 - held)) & 63];
+    return out;
+}
+
+}  // namespace
+
+bool isRunAddress(std::string_view argument) {
+    std::string_view data;
+    return runField(argument, data);
+}
+
+#ifdef TREMBLO_HAVE_ZLIB
+
+bool canDecodeRunAddress() { return true; }
+
+namespace {
+
+bool inflateRun(std::string_view packed, std::string& text, std::string& error) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        error = "cannot start inflating the run";
+        return false;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    text.clear();
+    std::array<char, 1 << 15> buffer;
+    int status = Z_OK;
+    bool tooLong = false;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+        stream.avail_out = static_cast<uInt>(buffer.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        text.append(buffer.data(), buffer.size() - stream.avail_out);
+        if (text.size() > kMaxLinkedRunBytes) {
+            tooLong = true;
+            break;
+        }
+        // No progress with input left would loop for ever; without input it is cut short.
+        if (status == Z_BUF_ERROR) break;
+    }
+    const bool trailing = status == Z_STREAM_END && stream.avail_in != 0;
+    inflateEnd(&stream);
+    if (tooLong) {
+        error = "the run in the address is longer than 1 MB";
+    } else if (status == Z_STREAM_END && !trailing) {
+        return true;
+    } else if (trailing) {
+        error = "the run in the address is damaged (bytes after its end)";
+    } else if (status == Z_BUF_ERROR) {
+        error = "the run in the address is damaged (cut short)";
+    } else {
+        error = "the run in the address is damaged (not deflate data)";
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string encodeRunData(std::string_view text) {
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+              static_cast<uLong>(text.size()), Z_BEST_COMPRESSION);
+    packed.resize(size);
+    return toBase64Url(packed);
+}
+
+#else
+
+bool canDecodeRunAddress() { return false; }
+
+namespace {
+
+bool inflateRun(std::string_view, std::string&, std::string& error) {
+    error = "this build reads no runs from addresses (it has no zlib); download the run from the page and give the file";
+    return false;
+}
+
+}  // namespace
+
+std::string encodeRunData(std::string_view) { return {}; }
+
+#endif
+
+bool decodeRunAddress(std::string_view address, std::string& text, std::string& error) {
+    std::string_view data;
+    if (!runField(address, data)) {
+        error = "the address holds no run (no #run= field)";
+        return false;
+    }
+    std::string packed;
+    if (!fromBase64Url(data, packed, error)) return false;
+    return inflateRun(packed, text, error);
+}

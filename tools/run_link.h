@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// A run carried in a page address: ...#run=DATA, where DATA is the run's text compressed in
+// the zlib format (what a browser's CompressionStream("deflate") makes) and written in
+// base64url without padding. Other fields of the fragment, separated by '&' (the page's
+// `paused`), are left alone here.
+
+// A run that inflates to more than this is refused (1 MB), whatever its compressed size.
+constexpr std::size_t kMaxLinkedRunBytes = 1'000'000;
+
+// True when `argument` names a run by address (it holds "#run=" in its fragment) rather than
+// a file.
+bool isRunAddress(std::string_view argument);
+
+// True when this build can inflate a run from an address (it has zlib).
+bool canDecodeRunAddress();
+
+// Takes the run out of an address; on failure returns false with a one-line reason in `error`
+// (bad characters, damaged or truncated data, too long, no run field).
+bool decodeRunAddress(std::string_view address, std::string& text, std::string& error);
+
+// The DATA of a run's address (without "#run="); empty when this build has no zlib.
+std::string encodeRunData(std::string_view text);

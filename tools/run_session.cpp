@@ -1,0 +1,121 @@
+#include "tools/run_session.h"
+
+#include "interaction/keyboard.h"
+#include "interaction/mouse.h"
+#include "sim/time_step.h"
+#include "sim/world.h"
+#include "tools/run_recorder.h"
+#include "tools/script_runner.h"
+#include "tools/state_hash.h"
+
+namespace {
+
+int withinScriptRange(int v) { return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v; }
+
+bool isEndComment(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    return start != std::string_view::npos && line.substr(start, kRunEndComment.size()) == kRunEndComment;
+}
+
+}  // namespace
+
+void RunSession::play(std::string text, std::vector<ScriptCommand> commands) {
+    text_ = std::move(text);
+    commands_ = std::move(commands);
+    lineEnds_.clear();
+    for (std::size_t pos = 0; pos < text_.size();) {
+        const std::size_t lf = text_.find('\n', pos);
+        pos = lf == std::string::npos ? text_.size() : lf + 1;
+        lineEnds_.push_back(pos);
+    }
+    copiedLines_ = 0;
+    next_ = 0;
+    playedSteps_ = 0;
+    runSteps_ = 0;
+    for (const ScriptCommand& c : commands_) {
+        if (c.kind == CommandKind::Step) runSteps_ += c.steps;
+    }
+    leftOfStep_ = takenOfStep_ = 0;
+    if (playing() && commands_[0].kind == CommandKind::Step) leftOfStep_ = commands_[0].steps;
+    advance();
+}
+
+// The run's lines 1..end (1-based) not copied yet, but for the end comment of an earlier
+// recording: it described that run's end, not this one's.
+void RunSession::copyLinesThrough(std::size_t end) {
+    if (recorder_ == nullptr) {
+        copiedLines_ = end;
+        return;
+    }
+    for (; copiedLines_ < end && copiedLines_ < lineEnds_.size(); ++copiedLines_) {
+        const std::size_t begin = copiedLines_ == 0 ? 0 : lineEnds_[copiedLines_ - 1];
+        const std::string_view line(text_.data() + begin, lineEnds_[copiedLines_] - begin);
+        if (!isEndComment(line)) recorder_->writeLines(line);
+    }
+}
+
+// Carries out commands until one with steps left to take, or the run's end.
+void RunSession::advance() {
+    while (playing()) {
+        const ScriptCommand& command = commands_[next_];
+        if (command.kind == CommandKind::Step) {
+            if (leftOfStep_ > 0) return;
+        } else {
+            applyCommand(command);
+        }
+        copyLinesThrough(static_cast<std::size_t>(command.line));
+        ++next_;
+        takenOfStep_ = 0;
+        if (playing() && commands_[next_].kind == CommandKind::Step) leftOfStep_ = commands_[next_].steps;
+    }
+    copyLinesThrough(lineEnds_.size());
+}
+
+bool RunSession::idle(bool (*idleCall)()) {
+    if (playing()) advance();
+    if (!idleCall()) return false;
+    ++steps_;
+    if (playing()) {
+        ++playedSteps_;
+        ++takenOfStep_;
+        --leftOfStep_;
+        advance();
+    } else if (recorder_ != nullptr) {
+        recorder_->stepped();
+    }
+    return true;
+}
+
+void RunSession::stepOnce() {
+    if (playing()) return;
+    timeStep = 0.0005f;
+    stepWorld();
+    ++steps_;
+    if (recorder_ != nullptr) recorder_->stepped();
+}
+
+void RunSession::key(unsigned char key, int x, int y) {
+    if (playing()) return;
+    if (recorder_ != nullptr) recorder_->key(key);
+    onKey(key, x, y);
+}
+
+void RunSession::mouse(int button, int state, int x, int y) {
+    if (playing()) return;
+    x = withinScriptRange(x);
+    y = withinScriptRange(y);
+    if (recorder_ != nullptr) recorder_->button(button, state, x, y);
+    onMouse(button, state, x, y);
+}
+
+void RunSession::finish() {
+    if (finished_ || recorder_ == nullptr) return;
+    finished_ = true;
+    if (playing()) {
+        // The lines before the command cut short, then the steps it took.
+        const std::size_t line = static_cast<std::size_t>(commands_[next_].line);
+        copyLinesThrough(line - 1);
+        recorder_->stepped(takenOfStep_);
+    }
+    recorder_->finish(hashMovingPoints(), steps_);
+}

@@ -1,0 +1,82 @@
+// The page's runs. The module records keys, drags, panel buttons and single steps from the
+// moment the page loads (web/page_loop.h); this plays the run of the address, if any, saves
+// the recording ("Download run") and puts it into the address ("Share").
+import { MAX_RUN_BYTES, fragmentFor, packRun, runInFragment, unpackRun } from './run_link.js';
+
+export class RunPanel {
+  constructor(sim, { download, share, message }) {
+    this.sim = sim;
+    this.download = download;
+    this.share = share;
+    this.message = message;
+    this.fragment = null;  // the fragment this page put into the address
+    download.addEventListener('click', () => this.saveRun());
+    share.addEventListener('click', () => this.shareRun());
+    // Another run pasted into this page's address: a page of its own.
+    window.addEventListener('hashchange', () => { if (location.hash !== this.fragment) location.reload(); });
+  }
+
+  // Plays the run in the address, if any; a bad one is named in the message, and the page
+  // goes on from its start.
+  async start() {
+    const linked = runInFragment(location.hash);
+    if (linked === null) return;
+    this.fragment = location.hash;
+    let bytes;
+    try {
+      bytes = await unpackRun(linked.data);
+    } catch (e) {
+      this.say(`<link>: ${e.message}; the page starts afresh`, true);
+      return;
+    }
+    this.sim.HEAPU8.set(bytes, this.sim._webRunBuffer(bytes.length));
+    if (!this.sim._webPlayRun(linked.paused ? 1 : 0)) {
+      this.say(`${this.sim.UTF8ToString(this.sim._webRunMessage())}; the page starts afresh`, true);
+    }
+  }
+
+  // For the status line: what the run shows, the step count and the state hash.
+  status() {
+    const at = this.sim._webRunState() >> 3;
+    const s = this.sim.HEAPF64.subarray(at, at + 4);
+    const playing = s[0] !== 0, steps = s[3];
+    const hash = this.sim.UTF8ToString(this.sim._webStateHash());
+    this.download.disabled = this.share.disabled = playing;
+    const text = playing ? `replaying the link: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
+    return { text, playing, steps, hash };
+  }
+
+  recording() {
+    const at = this.sim._webRunText();
+    return this.sim.HEAPU8.slice(at, at + this.sim._webRunTextSize());
+  }
+
+  saveRun() {
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([this.recording()], { type: 'text/plain' }));
+    link.download = 'tremblo-run.sim';
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  }
+
+  async shareRun() {
+    const bytes = this.recording();
+    if (bytes.length > MAX_RUN_BYTES) {
+      this.say('the run is longer than 1 MB, too long for an address: download it instead', true);
+      return;
+    }
+    this.fragment = fragmentFor(await packRun(bytes), this.sim._webPaused() !== 0);
+    history.replaceState(null, '', this.fragment);
+    try {
+      await navigator.clipboard.writeText(location.href);
+      this.say('the address now holds the run, and it is copied');
+    } catch {
+      this.say('the address now holds the run: copy it from the address bar');
+    }
+  }
+
+  say(text, fault = false) {
+    this.message.textContent = text;
+    this.message.classList.toggle('fault', fault);
+  }
+}
