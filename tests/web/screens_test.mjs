@@ -93,6 +93,14 @@ async function phone(p) {
   await expectMoveTowardPlusY(p, still, 'a one-finger drag to the right');
   check(String(await scrollState(p)) === String(scrolled), `a finger on the picture neither scrolls nor zooms: ${scrolled} -> ${await scrollState(p)}`);
   console.log('ok: phone: a one-finger drag pushes the cube toward +y; the page neither scrolls nor zooms');
+  await p.page.tap('#touch-right');
+  await p.page.locator('#view').scrollIntoViewIfNeeded();
+  await touchGesture(p, cdp, [[[300, 300]], [[400, 300]]]);
+  const drags = (await runText(p)).match(/^(press|release) \w+/gm);
+  check(String(drags.slice(-4)) === 'press left,release left,press right,release right',
+    `the run holds the finger's drags as left, then with the switch on as right: ${drags.slice(-4)}`);
+  await p.page.tap('#touch-right');
+  console.log('ok: phone: a finger drags as the left button, and as the right one with the switch on');
 
   const state = await pause(p, (s) => p.page.tap(s));
   // The panel is below the picture: back up to it.
@@ -129,6 +137,7 @@ async function desktopView(p) {
   await m.down({ button: 'middle' });
   await m.up({ button: 'middle' });
   await back(p, fixed, 'a middle click');
+  check(!/middle/.test(await runText(p)), 'the view is no part of the run');
   await p.page.click('#pause');
 }
 
@@ -136,6 +145,8 @@ async function download(p, selector) {
   const [file] = await Promise.all([p.page.waitForEvent('download'), p.page.click(selector)]);
   return { name: file.suggestedFilename(), bytes: await readFile(await file.path()) };
 }
+
+async function runText(p) { return (await download(p, '#download-run')).bytes.toString('latin1'); }
 
 async function capture(p) {
   const png = await download(p, '#screenshot');
@@ -202,7 +213,7 @@ async function main() {
     check(l.panel.left >= l.view.right && l.panel.bottom <= l.innerHeight, `1920 x 1080: the whole panel in view beside the picture, got ${JSON.stringify(l.panel)}`);
     console.log('ok: 1920 x 1080: the whole panel in view, beside the picture');
     await desktopView(large);
-    console.log('ok: a middle drag and the wheel change the picture and not the state; "reset view" and a middle click give the fixed view back');
+    console.log('ok: a middle drag and the wheel change the picture and not the state nor the run; "reset view" and a middle click give the fixed view back');
     await capture(large);
     console.log('ok: the screenshot is a PNG of the canvas\'s size, a video a WebM');
     await keyboard(large);
