@@ -20,7 +20,7 @@ const STATUS_MS = 300;
 async function checkFits(p, what, scale) {
   const m = await waitFor(async () => {
     const r = await p.page.evaluate(() => {
-      const box = (e) => { const b = e.getBoundingClientRect(); return { left: b.left, right: b.right, top: b.top, bottom: b.bottom, width: b.width, height: b.height }; };
+      const box = (e) => e.getBoundingClientRect().toJSON();
       const view = document.getElementById('view');
       return {
         innerWidth, innerHeight, scrollWidth: document.documentElement.scrollWidth, view: box(view),
