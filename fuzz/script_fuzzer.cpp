@@ -2,18 +2,23 @@
 // not crash or hang (the sanitizers and libFuzzer's timeout watch that), and its answer must
 // be consistent:
 // - a rejection names a line of the script, with a one-line printable message; every line
-//   before it reads cleanly on its own, and the named line alone is rejected as well;
+//   before it reads cleanly on its own, and the named line alone is rejected as well, unless
+//   it is a scene command (whose faults may lie in the scene built so far: a cube number, a
+//   count);
 // - an acceptance gives commands within their limits, at most one per line, each on a line
-//   that starts with its command's name, and writing them out again reads back the same.
+//   that starts with its command's name, and writing them out again reads back the same bits.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sim/settings.h"
 #include "tools/script.h"
 
 namespace {
@@ -47,6 +52,13 @@ const char* commandName(CommandKind kind) {
         case CommandKind::Press: return "press";
         case CommandKind::Release: return "release";
         case CommandKind::Step: return "step";
+        case CommandKind::Scene: return "scene";
+        case CommandKind::Cube: return "cube";
+        case CommandKind::Attach: return "attach";
+        case CommandKind::Pin: return "pin";
+        case CommandKind::Anchor: return "anchor";
+        case CommandKind::Lead: return "lead";
+        case CommandKind::Set: return "set";
     }
     return nullptr;
 }
@@ -65,7 +77,10 @@ bool startsWithWord(std::string_view line, std::string_view word) {
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
     line.remove_prefix(i);
     if (line.substr(0, word.size()) != word) return false;
-    return line.size() == word.size() || line[word.size()] == ' ' || line[word.size()] == '\t';
+    // A command without arguments ("scene") may end its line or meet a comment at once.
+    if (line.size() == word.size()) return true;
+    const char after = line[word.size()];
+    return after == ' ' || after == '\t' || after == '\r' || after == '\n' || after == '#';
 }
 
 void checkRejection(std::string_view text, const std::vector<std::size_t>& starts, const ScriptError& error) {
@@ -80,9 +95,90 @@ void checkRejection(std::string_view text, const std::vector<std::size_t>& start
     ScriptError again;
     const std::string_view before = text.substr(0, starts[static_cast<std::size_t>(error.line - 1)]);
     if (!parseScript(before, commands, again)) broken("a line before the rejected one is bad on its own", again.line);
-    if (parseScript(lineText(text, starts, error.line), commands, again) || again.line != 1) {
+    const std::string_view line = lineText(text, starts, error.line);
+    bool inScene = false;
+    for (const char* word : {"cube", "attach", "pin", "anchor", "lead"}) inScene = inScene || startsWithWord(line, word);
+    if (!inScene && (parseScript(line, commands, again) || again.line != 1)) {
         broken("the rejected line alone is accepted", error.line);
     }
+}
+
+// A float as text that reads back to the same bits.
+std::string number(float v) {
+    char text[32];
+    std::snprintf(text, sizeof text, " %.9g", static_cast<double>(v));
+    return text;
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The scene and setting commands' values within the reader's limits, written out in full.
+std::string sceneArguments(const ScriptCommand& command) {
+    if (command.kind != CommandKind::Scene && command.scene == nullptr) {
+        broken("a command without its arguments", command.line);
+    }
+    const SceneArguments c = command.scene != nullptr ? *command.scene : SceneArguments{};
+    const int line = command.line;
+    auto within = [](float v) { return std::isfinite(v) && std::fabs(v) <= kMaxPosition; };
+    auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
+    std::string out;
+    switch (command.kind) {
+        case CommandKind::Cube:
+            if (!within(c.at[0]) || !within(c.at[1]) || !within(c.at[2]) || !positive(c.edge) || !positive(c.stiffness) ||
+                !positive(c.mass) || !(c.damping >= 0.0f) || !std::isfinite(c.damping) || !positive(c.tearForce)) {
+                broken("cube values out of their limits", line);
+            }
+            out = number(c.at[0]) + number(c.at[1]) + number(c.at[2]) + " edge" + number(c.edge) + " stiffness" +
+                  number(c.stiffness) + " mass" + number(c.mass) + " damping" + number(c.damping) + " tear" +
+                  number(c.tearForce) + (c.elements ? " elements on" : " elements off");
+            break;
+        case CommandKind::Attach:
+            if (c.count < 1 || c.count > kMaxSceneCubes || !positive(c.tearForce)) broken("attach out of limits", line);
+            out = " " + std::to_string(c.count) + " tear" + number(c.tearForce) + (c.elements ? " elements on" : " elements off");
+            break;
+        case CommandKind::Pin:
+            if (c.cube < 1 || c.corners == 0 || c.corners > 0xffu) broken("pin out of limits", line);
+            out = " cube " + std::to_string(c.cube);
+            for (int k = 0; k < 8; ++k) {
+                if ((c.corners >> k & 1u) != 0) out += " " + std::to_string(k);
+            }
+            break;
+        case CommandKind::Anchor:
+            if (!within(c.at[0]) || !within(c.at[1]) || !within(c.at[2]) || c.cube < 1 || c.corner < 0 || c.corner > 7 ||
+                !positive(c.stiffness) || !positive(c.tearForce) || !(c.restLength >= 0.0f) || !std::isfinite(c.restLength)) {
+                broken("anchor values out of their limits", line);
+            }
+            out = number(c.at[0]) + number(c.at[1]) + number(c.at[2]) + " cube " + std::to_string(c.cube) + " corner " +
+                  std::to_string(c.corner) + " stiffness" + number(c.stiffness) + " tear" + number(c.tearForce);
+            if (c.restLength > 0.0f) out += " rest" + number(c.restLength);
+            break;
+        case CommandKind::Lead:
+            if (c.cube < 1) broken("lead out of limits", line);
+            out = " " + std::to_string(c.cube);
+            break;
+        case CommandKind::Set:
+            if (c.setting < 0 || c.setting >= kSettingCount || !(c.value >= kSettings[c.setting].low) ||
+                !(c.value <= kSettings[c.setting].high)) {
+                broken("setting out of its range", line);
+            }
+            out = std::string(" ") + kSettings[c.setting].name + number(c.value);
+            break;
+        default: break;
+    }
+    return out;
+}
+
+bool sameScene(const ScriptCommand& x, const ScriptCommand& y) {
+    if (x.endsBuild != y.endsBuild || (x.scene == nullptr) != (y.scene == nullptr)) return false;
+    if (x.scene == nullptr) return true;
+    const SceneArguments& a = *x.scene;
+    const SceneArguments& b = *y.scene;
+    return a.count == b.count && a.cube == b.cube && a.corner == b.corner && a.corners == b.corners &&
+           sameBits(a.at[0], b.at[0]) && sameBits(a.at[1], b.at[1]) && sameBits(a.at[2], b.at[2]) &&
+           sameBits(a.edge, b.edge) && sameBits(a.stiffness, b.stiffness) && sameBits(a.mass, b.mass) &&
+           sameBits(a.damping, b.damping) && sameBits(a.tearForce, b.tearForce) &&
+           sameBits(a.restLength, b.restLength) && a.elements == b.elements && a.setting == b.setting &&
+           sameBits(a.value, b.value);
 }
 
 void checkAcceptance(std::string_view text, const std::vector<std::size_t>& starts,
@@ -118,6 +214,7 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
                 if (c.steps > kMaxStepsPerCommand) broken("step count out of range", c.line);
                 rewritten += " " + std::to_string(c.steps);
                 break;
+            default: rewritten += sceneArguments(c); break;
         }
         rewritten += '\n';
     }
@@ -130,7 +227,7 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
         const ScriptCommand& a = commands[i];
         const ScriptCommand& b = reread[i];
         if (b.line != static_cast<int>(i) + 1 || a.kind != b.kind || a.key != b.key || a.button != b.button ||
-            a.x != b.x || a.y != b.y || a.steps != b.steps) {
+            a.x != b.x || a.y != b.y || a.steps != b.steps || !sameScene(a, b)) {
             broken("the accepted commands, written out, read back differently", a.line);
         }
     }

@@ -15,8 +15,15 @@ constexpr float kPendulumMass = 3.0f;
 constexpr float kSuspensionStiffness = 1000.0f;
 constexpr float kSuspensionRestLength = 1.0f;
 
+std::vector<Cube*> cubesMade;
+
+Cube* numbered(Cube* cube) {
+    cubesMade.push_back(cube);
+    return cube;
+}
+
 Cube* freeCube(float x, float y, float z, float mass, float stiffness, float edge, float tearForce) {
-    return make<Cube>(x, y, z, kFirstCubeDamping, mass, stiffness, edge, springList, chainHead, tearForce);
+    return numbered(make<Cube>(x, y, z, kFirstCubeDamping, mass, stiffness, edge, springList, chainHead, tearForce));
 }
 
 }  // namespace
@@ -28,14 +35,17 @@ void resetScene() {
     leadCube = nullptr;
     secondCube = nullptr;
     tailCube = nullptr;
+    cubesMade.clear();
 
     springList = newSpringList();
     chainHead = make<MassPoint>(0.0f, 0.0f, 0.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
     simTime = 0.0f;
 }
 
+std::vector<Cube*>& sceneCubes() { return cubesMade; }
+
 Cube* attachCube(const Cube& base) {
-    Cube* cube = make<Cube>(base, springList, chainHead, tearForceLow);
+    Cube* cube = numbered(make<Cube>(base, springList, chainHead, tearForceLow));
     appendElementChain(volumeElements, cube->buildElements());
     return cube;
 }
@@ -75,8 +85,8 @@ void buildWallScene() {
 void buildPendulumScene() {
     resetScene();
     leadCube = freeCube(0.0f, 5.5f, 8.0f, kPendulumMass, standardStiffness, standardEdge, tearForceHigh);
-    secondCube = make<Cube>(*leadCube, springList, chainHead, tearForceLow);
-    tailCube = make<Cube>(*secondCube, springList, chainHead, tearForceLow);
+    secondCube = numbered(make<Cube>(*leadCube, springList, chainHead, tearForceLow));
+    tailCube = numbered(make<Cube>(*secondCube, springList, chainHead, tearForceLow));
 
     struct Suspension {
         Vec3 anchor;

@@ -3,6 +3,7 @@
 #include "model/force_laws.h"
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
+#include "sim/settings.h"
 
 Spring::Spring(MassPoint* endA, MassPoint* endB, float springStiffness, float springTearForce)
     : Spring(endA, endB, springStiffness, springTearForce, 0.0f) {
@@ -13,7 +14,8 @@ Spring::Spring(MassPoint* endA, MassPoint* endB, float springStiffness, float sp
     : a(endA), b(endB), tearForce(springTearForce) {
     a->attachSpring(this);
     b->attachSpring(this);
-    stiffness = springStiffness;
+    stiffness = springStiffness * settings.stiffnessScale;  // exactly springStiffness at the design scale 1
+    builtStiffness = springStiffness;
     initialLength = currentLength(*this);
     restLength = rest;
 }

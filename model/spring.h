@@ -34,6 +34,7 @@ struct Spring {
     float restLength;     // scene units; changed only by a plastic yield
     float initialLength;  // the ends' distance at construction (kept for reference)
     PointerArray<VolumeElement> elements;  // every element with this spring as an edge
+    float builtStiffness;  // the stiffness it was built with; `stiffness` is this times the stiffness scale
 };
 
 // The current distance between a spring's ends.

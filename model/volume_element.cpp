@@ -4,6 +4,7 @@
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "model/spring.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 
 namespace {
@@ -24,7 +25,8 @@ VolumeElement::VolumeElement(MassPoint* c0, MassPoint* c1, MassPoint* c2, MassPo
 
 void VolumeElement::applyVolumeForce() {
     if (breakableOn || !volumeOn) return;
-    const float K = plasticOn ? 3000.0f : 12000.0f;  // force per unit^3 of volume change, softer when plastic
+    // Force per unit^3 of volume change, softer while springs are plastic.
+    const float K = plasticOn ? settings.plasticVolumeStiffness : settings.volumeStiffness;
     const Vec3& p0 = corners[0]->position;
     const Vec3 F = volumeForce(corners[1]->position - p0, corners[2]->position - p0, corners[3]->position - p0,
                                restVolume, K);

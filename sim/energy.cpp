@@ -5,6 +5,7 @@
 #include "model/cube.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 
 namespace {
@@ -26,7 +27,7 @@ double springLength(const Spring& spring) {
 SceneEnergy sceneEnergy() {
     SceneEnergy energy;
     // The weight of every moving point, the very float force the step applies.
-    const double weight = gravityOn && leadCube != nullptr ? 9.81f * leadCube->corners[0]->mass : 0.0f;
+    const double weight = gravityOn && leadCube != nullptr ? settings.gravity * leadCube->corners[0]->mass : 0.0f;
     for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
         energy.kinetic += 0.5 * p->mass * squaredSpeed(p->velocity);
         energy.gravitational += weight * (static_cast<double>(p->position.z) - floorZ);

@@ -8,7 +8,7 @@ struct SceneEnergy {
     double spring = 0.0;         // sum of stiffness * (length - restLength)^2 / 2 over listed springs
 };
 
-// The step gives every moving point the same gravity, 9.81 times the mass of the lead cube's
-// corner 0, whatever its own mass; the gravitational energy is the potential of that force
+// The step gives every moving point the same gravity, the gravity setting (9.81 by design)
+// times the mass of the lead cube's corner 0, whatever its own mass; the gravitational energy is the potential of that force
 // (zero while gravity is off). Volume elements and the push add no energy term.
 SceneEnergy sceneEnergy();

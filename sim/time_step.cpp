@@ -6,6 +6,7 @@
 #include "model/volume_element.h"
 #include "sim/lanes.h"
 #include "sim/room.h"
+#include "sim/settings.h"
 #include "sim/spring_pass.h"
 #include "sim/step_order.h"
 #include "sim/world.h"
@@ -21,9 +22,6 @@ bool simulationAheadOfFrames() { return static_cast<double>(stepsSinceFrame) * s
 void requestRedisplay() {
     if (idleHooks.requestRedisplay != nullptr) idleHooks.requestRedisplay();
 }
-
-// Damping along the springs, force per unit of length change per second.
-constexpr float kSpringDamping = 3.0f;
 
 }  // namespace
 
@@ -42,11 +40,13 @@ void stepWorld() {
     simTime = simTime + timeStep;
 
     // Springs; their walk also measures the damping added after gravity and push
-    measureDampingOnNextSpringWalk(kSpringDamping);
+    measureDampingOnNextSpringWalk(settings.springDamping);
     applySpringForces();
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
-    if (gravityOn && leadCube != nullptr) addForceToAll(Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass});
+    if (gravityOn && leadCube != nullptr) {
+        addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+    }
 
     // Push of a mouse drag
     if (pushStepsLeft > 0) {
@@ -55,7 +55,7 @@ void stepWorld() {
     }
 
     // Damping along the springs
-    applySpringDamping(kSpringDamping);
+    applySpringDamping(settings.springDamping);
 
     // Volume elements
     applyVolumeForces(volumeElements);

@@ -7,6 +7,7 @@
 #include "model/force_laws.h"
 #include "model/volume_element.h"
 #include "sim/lanes.h"
+#include "sim/settings.h"
 #include "sim/step_order.h"
 #include "sim/world.h"
 
@@ -34,7 +35,8 @@ LANE_INLINE void volumeForces(VolumeElement* const* elements, std::size_t count,
 
 WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first) {
     if (breakableOn || !volumeOn) return;
-    const float K = plasticOn ? 3000.0f : 12000.0f;  // force per unit^3 of volume change, softer when plastic
+    // Force per unit^3 of volume change, softer while springs are plastic.
+    const float K = plasticOn ? settings.plasticVolumeStiffness : settings.volumeStiffness;
     const StepOrder& o = sceneOrder();
     VolumeElement* next = first;
     if (first == o.firstElement) {

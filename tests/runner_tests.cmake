@@ -8,8 +8,12 @@ add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/options_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/state_hash_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/run_session_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/scene_files_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/scene_commands_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/test_support.cpp
 )
 target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_sim_parts GTest::gtest)
+target_compile_definitions(tremblo_runner_unit_tests PRIVATE TREMBLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 gtest_discover_tests(tremblo_runner_unit_tests TEST_PREFIX "runner." DISCOVERY_TIMEOUT 60)
 
 set(TREMBLO_RUNNER_CLI_CASES

@@ -4,6 +4,7 @@
 
 #include "interaction/scenes.h"
 #include "model/volume_element.h"
+#include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
@@ -23,6 +24,7 @@ void resetWorld() {
     lastFrameClock = 0;
     stepsSinceFrame = 0;
     idleHooks = IdleHooks{};
+    settings = SettingValues{};
     resetScene();
 }
 

@@ -1,13 +1,19 @@
 #include "tools/script.h"
 
 #include <array>
+#include <cfenv>
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+
+#include "sim/settings.h"
 
 namespace {
 
-// A command has at most four tokens; a fifth is only kept to be named as the extra one, so a
-// huge line never costs more than a fixed amount of memory.
-constexpr int kMaxTokens = 5;
+// A command has at most 16 tokens (a cube with every option); one more is only kept to be named
+// as the extra one, so a huge line never costs more than a fixed amount of memory.
+constexpr int kMaxTokens = 17;
 
 struct Tokens {
     std::array<std::string_view, kMaxTokens> items;
@@ -77,10 +83,91 @@ NumberStatus readCoordinate(std::string_view token, int& value) {
     return status;
 }
 
+// A decimal number: optional sign, digits with an optional point (at least one digit), an
+// optional exponent. No hexadecimal, inf or nan. Rounded to the nearest float, as a literal is.
+NumberStatus readFloat(std::string_view token, float& value) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        const std::size_t from = i;
+        while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+        return i - from;
+    };
+    if (i < token.size() && (token[i] == '-' || token[i] == '+')) ++i;
+    std::size_t mantissa = digits();
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return NumberStatus::Malformed;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        if (i < token.size() && (token[i] == '-' || token[i] == '+')) ++i;
+        if (digits() == 0) return NumberStatus::Malformed;
+    }
+    if (i != token.size()) return NumberStatus::Malformed;
+    // The program never sets a locale, so the decimal point is '.'. A number too large for a
+    // float is reported, not trapped: floating-point traps, where a caller has them on, are
+    // held while it is read.
+    const std::string text(token);
+    std::fenv_t traps;
+    std::feholdexcept(&traps);
+    value = std::strtof(text.c_str(), nullptr);
+    std::fesetenv(&traps);
+    return std::isfinite(value) ? NumberStatus::Ok : NumberStatus::OutOfRange;
+}
+
+// The shortest decimal that reads back as v.
+std::string shown(float v) {
+    char text[32];
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (std::strtof(text, nullptr) == v) break;
+    }
+    return text;
+}
+
+// What the reader knows of the scene in place: enough to check that cube numbers exist, that
+// the counts stay within their limits and where the last cube stands. The start state is the
+// one-cube scene of the key '1'.
+struct SceneSoFar {
+    int cubes = 1;
+    int anchors = 0;
+    bool lastElements = true;
+    double lastY = 0.0, lastEdge = 1.0;  // the last cube's origin y and edge, scene units
+
+    // After a key: the prepared scene it builds, if it builds one.
+    void restart(unsigned char key) {
+        struct Prepared {
+            char key;
+            int cubes, anchors;
+            bool elements;
+            double y, edge;
+        };
+        static const Prepared kPrepared[] = {
+            {'1', 1, 0, true, 0, 1},  {'2', 2, 0, true, 1, 1},  {'3', 3, 0, true, 2, 1},     {'4', 4, 0, true, 3, 1},
+            {'5', 5, 0, true, 4, 1},  {'6', 6, 0, true, 5, 1},  {'7', 7, 0, true, 6, 1},     {'s', 20, 0, true, 9.5, 0.5},
+            {'q', 4, 0, true, 1, 1},  {'p', 3, 4, false, 7.5, 1},
+        };
+        for (const Prepared& p : kPrepared) {
+            if (p.key == static_cast<char>(key)) *this = SceneSoFar{p.cubes, p.anchors, p.elements, p.y, p.edge};
+        }
+    }
+};
+
+// The corners named by one token of a pin: a corner number or a face.
+unsigned cornersNamed(std::string_view token) {
+    if (token.size() == 1 && token[0] >= '0' && token[0] <= '7') return 1u << (token[0] - '0');
+    if (token == "near") return 1u << 0 | 1u << 3 | 1u << 4 | 1u << 7;
+    if (token == "far") return 1u << 1 | 1u << 2 | 1u << 5 | 1u << 6;
+    if (token == "bottom") return 0x0fu;
+    if (token == "top") return 0xf0u;
+    return 0;
+}
+
 class LineReader {
 public:
-    LineReader(int line, std::vector<ScriptCommand>& commands, ScriptError& error)
-        : line_(line), commands_(commands), error_(error) {}
+    LineReader(int line, std::vector<ScriptCommand>& commands, ScriptError& error, SceneSoFar& scene)
+        : line_(line), commands_(commands), error_(error), scene_(scene) {}
 
     // Reads one line with its comment and line end already removed.
     bool read(std::string_view body) {
@@ -93,7 +180,15 @@ public:
         if (command == "press") return readButton(tokens, CommandKind::Press);
         if (command == "release") return readButton(tokens, CommandKind::Release);
         if (command == "step") return readStep(tokens);
-        return fail("unknown command " + quoted(command) + " (expected key, press, release or step)");
+        if (command == "scene") return readScene(tokens);
+        if (command == "cube") return readCube(tokens);
+        if (command == "attach") return readAttach(tokens);
+        if (command == "pin") return readPin(tokens);
+        if (command == "anchor") return readAnchor(tokens);
+        if (command == "lead") return readLead(tokens);
+        if (command == "set") return readSet(tokens);
+        return fail("unknown command " + quoted(command) +
+                    " (expected key, press, release, step, scene, cube, attach, pin, anchor, lead or set)");
     }
 
 private:
@@ -119,6 +214,7 @@ private:
         if (!noExtra(tokens, 2)) return false;
         ScriptCommand command = base(CommandKind::Key);
         command.key = static_cast<unsigned char>(character[0]);
+        scene_.restart(command.key);
         commands_.push_back(command);
         return true;
     }
@@ -173,15 +269,284 @@ private:
         return true;
     }
 
+    // Scene commands.
+
+    // A number named `what`, finite, and within [low, high] (a low of 0 given as `positive`
+    // excludes 0 itself).
+    enum class Low { Any, Zero, Positive };
+    bool readNumber(const std::string& what, std::string_view token, float& value, Low low = Low::Any,
+                    double high = HUGE_VAL) {
+        switch (readFloat(token, value)) {
+            case NumberStatus::Ok: break;
+            case NumberStatus::Malformed: return fail(what + " must be a number, got " + quoted(token));
+            case NumberStatus::OutOfRange: return fail(what + " is not finite: " + quoted(token));
+        }
+        if (low == Low::Positive && !(value > 0.0f)) return fail(what + " must be positive, got " + quoted(token));
+        if (low == Low::Zero && !(value >= 0.0f)) return fail(what + " must not be negative, got " + quoted(token));
+        if (value > high) return fail(what + " out of range: " + quoted(token) + " (at most " + shown(static_cast<float>(high)) + ")");
+        return true;
+    }
+
+    bool readPosition(std::string_view x, std::string_view y, std::string_view z, float at[3]) {
+        const char* names[3] = {"X", "Y", "Z"};
+        const std::string_view tokens[3] = {x, y, z};
+        for (int i = 0; i < 3; ++i) {
+            if (!readNumber(names[i], tokens[i], at[i])) return false;
+            if (std::fabs(at[i]) > kMaxPosition) {
+                return fail(std::string(names[i]) + " out of range: " + quoted(tokens[i]) + " (positions lie within +-" +
+                            shown(kMaxPosition) + ")");
+            }
+        }
+        return true;
+    }
+
+    bool readCubeNumber(std::string_view token, int& cube) {
+        std::uint64_t value = 0;
+        if (readDigits(token, kMaxSceneCubes, value) != NumberStatus::Ok || value < 1 ||
+            value > static_cast<std::uint64_t>(scene_.cubes)) {
+            return fail("no cube " + quoted(token) + " in this scene (its cubes are 1 to " +
+                        std::to_string(scene_.cubes) + ")");
+        }
+        cube = static_cast<int>(value);
+        return true;
+    }
+
+    bool needCube(const std::string& name) {
+        if (scene_.cubes > 0) return true;
+        return fail(name + " needs a cube: this scene has none yet (start it with cube X Y Z)");
+    }
+
+    // NAME VALUE pairs from token `from` on. `read` reads one option and returns false after a
+    // failure; it returns true with `known` false for a name it does not take.
+    template <class ReadOption>
+    bool readOptions(const Tokens& tokens, int from, const char* accepted, ReadOption read) {
+        const std::string name(tokens.items[0]);
+        if (tokens.count == kMaxTokens) return fail("too many arguments to " + name);
+        std::string seen = " ";
+        for (int i = from; i < tokens.count; i += 2) {
+            const std::string option(tokens.items[i]);
+            if (seen.find(" " + option + " ") != std::string::npos) return fail(quoted(option) + " given twice");
+            if (i + 1 == tokens.count) return fail(quoted(option) + " of " + name + " needs a value");
+            bool known = true;
+            if (!read(option, tokens.items[i + 1], known)) return false;
+            if (!known) {
+                return fail("unknown option " + quoted(tokens.items[i]) + " to " + name + " (expected " + accepted + ")");
+            }
+            seen += option + " ";
+        }
+        return true;
+    }
+
+    bool readOnOff(const std::string& what, std::string_view token, bool& value) {
+        if (token == "on" || token == "off") {
+            value = token == "on";
+            return true;
+        }
+        return fail(what + " must be on or off, got " + quoted(token));
+    }
+
+    bool readScene(const Tokens& tokens) {
+        if (!noExtra(tokens, 1)) return false;
+        scene_ = SceneSoFar{0, 0, true, 0, 0};
+        commands_.push_back(base(CommandKind::Scene));
+        return true;
+    }
+
+    bool readCube(const Tokens& tokens) {
+        if (tokens.count < 4) return fail("cube needs a position: X Y Z");
+        ScriptCommand c = base(CommandKind::Cube);
+        SceneArguments a;
+        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
+        // The prepared scenes' first cube.
+        a.edge = 1.0f;
+        a.stiffness = 1660.0f;
+        a.mass = 1.0f;
+        a.damping = 0.2f;
+        a.tearForce = 700.0f;
+        a.elements = true;
+        const bool ok = readOptions(tokens, 4, "edge, stiffness, mass, damping, tear or elements",
+                                    [&](const std::string& name, std::string_view value, bool& known) {
+            if (name == "edge") return readNumber("edge", value, a.edge, Low::Positive, 2.0 * kMaxPosition);
+            if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
+            if (name == "mass") return readNumber("mass", value, a.mass, Low::Positive);
+            if (name == "damping") return readNumber("damping", value, a.damping, Low::Zero);
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
+            if (name == "elements") return readOnOff("elements", value, a.elements);
+            known = false;
+            return true;
+        });
+        if (!ok) return false;
+        // The cube reaches from corner 0 toward -x, +y and +z.
+        const double reach[3] = {static_cast<double>(a.at[0]) - a.edge, static_cast<double>(a.at[1]) + a.edge,
+                                 static_cast<double>(a.at[2]) + a.edge};
+        for (const double r : reach) {
+            if (std::fabs(r) > kMaxPosition) {
+                return fail("cube reaches beyond +-" + shown(kMaxPosition) + " (edge " + shown(a.edge) + ")");
+            }
+        }
+        if (scene_.cubes == kMaxSceneCubes) return fail(tooManyCubes());
+        scene_.cubes += 1;
+        scene_.lastElements = a.elements;
+        scene_.lastY = a.at[1];
+        scene_.lastEdge = a.edge;
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
+    std::string tooManyCubes() const { return "more than " + std::to_string(kMaxSceneCubes) + " cubes in one scene"; }
+
+    bool readAttach(const Tokens& tokens) {
+        if (!needCube("attach")) return false;
+        ScriptCommand c = base(CommandKind::Attach);
+        SceneArguments a;
+        a.count = 1;
+        a.tearForce = 700.0f;
+        a.elements = scene_.lastElements;
+        int from = 1;
+        if (tokens.count > 1 && !tokens.items[1].empty() && tokens.items[1][0] >= '0' && tokens.items[1][0] <= '9') {
+            std::uint64_t count = 0;
+            if (readDigits(tokens.items[1], kMaxSceneCubes, count) != NumberStatus::Ok || count < 1) {
+                return fail("attach count must be an integer from 1 to " + std::to_string(kMaxSceneCubes) + ", got " +
+                            quoted(tokens.items[1]));
+            }
+            a.count = static_cast<int>(count);
+            from = 2;
+        }
+        const bool ok = readOptions(tokens, from, "tear or elements",
+                                    [&](const std::string& name, std::string_view value, bool& known) {
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
+            if (name == "elements") return readOnOff("elements", value, a.elements);
+            known = false;
+            return true;
+        });
+        if (!ok) return false;
+        if (a.count > kMaxSceneCubes - scene_.cubes) return fail(tooManyCubes());
+        // The row grows along +y by one edge per cube.
+        const double far = scene_.lastY + (a.count + 1) * scene_.lastEdge;
+        if (far > kMaxPosition) return fail("the row reaches beyond y = " + shown(kMaxPosition));
+        scene_.cubes += a.count;
+        scene_.lastElements = a.elements;
+        scene_.lastY += a.count * scene_.lastEdge;
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
+    // `cube N` at token `i`, if there, else the last cube.
+    bool readCubeOption(const Tokens& tokens, int& i, int& cube) {
+        cube = scene_.cubes;
+        if (i < tokens.count && tokens.items[i] == "cube") {
+            if (i + 1 == tokens.count) return fail("cube of " + std::string(tokens.items[0]) + " needs a number");
+            if (!readCubeNumber(tokens.items[i + 1], cube)) return false;
+            i += 2;
+        }
+        return true;
+    }
+
+    bool readPin(const Tokens& tokens) {
+        if (!needCube("pin")) return false;
+        ScriptCommand c = base(CommandKind::Pin);
+        SceneArguments a;
+        int i = 1;
+        if (!readCubeOption(tokens, i, a.cube)) return false;
+        if (i == tokens.count) return fail("pin needs corners: 0 to 7, near, far, bottom or top");
+        if (tokens.count == kMaxTokens) return fail("too many arguments to pin");
+        for (; i < tokens.count; ++i) {
+            const unsigned named = cornersNamed(tokens.items[i]);
+            if (named == 0) {
+                return fail("unknown corner " + quoted(tokens.items[i]) + " (expected 0 to 7, near, far, bottom or top)");
+            }
+            a.corners |= named;
+        }
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
+    bool readAnchor(const Tokens& tokens) {
+        if (!needCube("anchor")) return false;
+        if (tokens.count < 4) return fail("anchor needs a position: X Y Z");
+        ScriptCommand c = base(CommandKind::Anchor);
+        SceneArguments a;
+        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
+        // The pendulum's suspension springs, but with the start distance as rest length.
+        a.stiffness = 1000.0f;
+        a.tearForce = 7000.0f;
+        a.corner = -1;
+        int i = 4;
+        if (!readCubeOption(tokens, i, a.cube)) return false;
+        const bool ok = readOptions(tokens, i, "corner, stiffness, rest or tear",
+                                    [&](const std::string& name, std::string_view value, bool& known) {
+            if (name == "corner") {
+                if (value.size() != 1 || value[0] < '0' || value[0] > '7') {
+                    return fail("corner must be 0 to 7, got " + quoted(value));
+                }
+                a.corner = value[0] - '0';
+                return true;
+            }
+            if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
+            if (name == "rest") return readNumber("rest length", value, a.restLength, Low::Positive);
+            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
+            known = false;
+            return true;
+        });
+        if (!ok) return false;
+        if (a.corner < 0) return fail("anchor needs a corner: corner C, C from 0 to 7");
+        if (scene_.anchors == kMaxSceneAnchors) {
+            return fail("more than " + std::to_string(kMaxSceneAnchors) + " anchors in one scene");
+        }
+        scene_.anchors += 1;
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
+    bool readLead(const Tokens& tokens) {
+        if (!needCube("lead")) return false;
+        if (tokens.count < 2) return fail("lead needs a cube number");
+        ScriptCommand c = base(CommandKind::Lead);
+        SceneArguments a;
+        if (!readCubeNumber(tokens.items[1], a.cube) || !noExtra(tokens, 2)) return false;
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
+    bool readSet(const Tokens& tokens) {
+        if (tokens.count < 3) return fail("set needs a name and a value: set NAME VALUE");
+        ScriptCommand c = base(CommandKind::Set);
+        SceneArguments a;
+        a.setting = findSetting(tokens.items[1]);
+        if (a.setting < 0) {
+            std::string names;
+            for (const SettingInfo& s : kSettings) names += std::string(names.empty() ? "" : ", ") + s.name;
+            return fail("unknown setting " + quoted(tokens.items[1]) + " (expected " + names + ")");
+        }
+        const SettingInfo& info = kSettings[a.setting];
+        if (!readNumber(info.name, tokens.items[2], a.value)) return false;
+        if (!(a.value >= info.low && a.value <= info.high)) {
+            return fail(std::string(info.name) + " out of range: " + quoted(tokens.items[2]) + " (from " +
+                        shown(info.low) + " to " + shown(info.high) + " " + info.unit + ", design value " +
+                        shown(info.design()) + ")");
+        }
+        if (!noExtra(tokens, 3)) return false;
+        c.scene = std::make_shared<const SceneArguments>(a);
+        commands_.push_back(c);
+        return true;
+    }
+
     int line_;
     std::vector<ScriptCommand>& commands_;
     ScriptError& error_;
+    SceneSoFar& scene_;
 };
 
 }  // namespace
 
 bool parseScript(std::string_view text, std::vector<ScriptCommand>& commands, ScriptError& error) {
     commands.clear();
+    SceneSoFar scene;
     int line = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -199,7 +564,11 @@ bool parseScript(std::string_view text, std::vector<ScriptCommand>& commands, Sc
         if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
         const std::size_t comment = body.find('#');
         if (comment != std::string_view::npos) body = body.substr(0, comment);
-        if (!LineReader(line, commands, error).read(body)) return false;
+        if (!LineReader(line, commands, error, scene).read(body)) return false;
+    }
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        commands[i].endsBuild =
+            buildsScene(commands[i].kind) && (i + 1 == commands.size() || !buildsScene(commands[i + 1].kind));
     }
     return true;
 }

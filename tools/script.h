@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,14 +11,46 @@
 //   press BUTTON X Y      a mouse button goes down at window pixel (X, Y), y downward
 //   release BUTTON X Y    ... and comes up
 //   step N                N simulation steps
+//   scene                 an empty scene, to be built by the commands below
+//   cube X Y Z [OPTIONS]  a free cube with corner 0 at (X, Y, Z)
+//   attach [N] [OPTIONS]  N cubes (default 1), each against the far face of the cube made last
+//   pin [cube N] CORNER.. corners (0-7, or a face: near, far, bottom, top) leave the moving chain
+//   anchor X Y Z [cube N] corner C [OPTIONS]   a fixed point joined to a corner by a spring
+//   lead N                the camera follows cube N, and gravity takes its corner 0's mass
+//   set NAME VALUE        a physical setting (sim/settings.h)
+// Cubes are numbered from 1 in the order the scene made them; `cube N` defaults to the last.
 // BUTTON is left, middle or right. Tokens are separated by spaces or tabs; '#' starts a
 // comment that runs to the end of the line (so '#' itself cannot be a key); blank lines are
 // ignored. Lines end in LF; one CR just before the LF (or at the end of the text) is dropped,
 // so CRLF files read the same, but a CR anywhere else is an error.
 //
-// This reader depends on nothing but the standard library, so it can be tested and fuzzed alone.
+// This reader depends on nothing but the standard library and the settings' table (a header
+// alone, sim/settings.h), so it can be tested and fuzzed alone.
 
-enum class CommandKind { Key, Press, Release, Step };
+enum class CommandKind { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
+
+// Whether a command builds into the scene (and so changes what the step walks).
+constexpr bool buildsScene(CommandKind kind) {
+    return kind == CommandKind::Scene || kind == CommandKind::Cube || kind == CommandKind::Attach ||
+           kind == CommandKind::Pin || kind == CommandKind::Anchor;
+}
+
+struct SceneArguments {
+    int count = 0;           // Attach: cubes to attach
+    int cube = 0;            // Pin, Anchor, Lead: a cube of the scene, from 1
+    int corner = 0;          // Anchor: 0..7
+    unsigned corners = 0;    // Pin: bit k for corner k
+    float at[3] = {};        // Cube: corner 0; Anchor: the fixed point (scene units)
+    float edge = 0.0f;       // Cube
+    float stiffness = 0.0f;  // Cube, Anchor: force per unit of length change
+    float mass = 0.0f;       // Cube: of each corner
+    float damping = 0.0f;    // Cube: of each corner
+    float tearForce = 0.0f;  // Cube, Attach, Anchor
+    float restLength = 0.0f; // Anchor: 0 for the start distance
+    bool elements = false;   // Cube, Attach: with volume elements
+    int setting = 0;         // Set: index into kSettings
+    float value = 0.0f;      // Set
+};
 
 struct ScriptCommand {
     CommandKind kind;
@@ -27,6 +60,13 @@ struct ScriptCommand {
     int x;               // Press/Release: window pixels, within +-kMaxCoordinate
     int y;
     std::uint64_t steps;  // Step: at most kMaxStepsPerCommand
+
+    // A scene-building command after which comes a command that is not one: the step's order
+    // is read there, once for the whole build.
+    bool endsBuild = false;
+    // Scene and setting commands: their arguments, every default filled in (held apart, so that
+    // the many plain commands of a long run stay small).
+    std::shared_ptr<const SceneArguments> scene = nullptr;
 };
 
 struct ScriptError {
@@ -44,6 +84,11 @@ constexpr int kScriptRightButton = 2;
 constexpr int kMaxCoordinate = 1'000'000;
 // One step command runs at most 10^9 steps (about 5.8 days of simulated time).
 constexpr std::uint64_t kMaxStepsPerCommand = 1'000'000'000;
+// A scene holds at most this many cubes and anchors, and every position lies within
+// +-kMaxPosition scene units.
+constexpr int kMaxSceneCubes = 20'000;
+constexpr int kMaxSceneAnchors = 100'000;
+constexpr float kMaxPosition = 1000.0f;
 // Line numbers stay within an int.
 constexpr int kMaxScriptLines = 2'147'483'647;
 

@@ -11,6 +11,8 @@ struct Cube;
 class CameraTarget {
 public:
     Vec3 follow(const Cube& lead);
+    // The target kept: for a scene without a lead cube (one written as commands, not built yet).
+    Vec3 last() const { return last_; }
 
 private:
     Vec3 last_{};  // the origin until a finite target has been seen

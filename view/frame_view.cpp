@@ -13,7 +13,7 @@ constexpr float kRoomMargin = 0.05f;
 
 // From the fixed eye point (5, 4.5, 3), z up, toward the lead cube.
 ViewCamera lookAtLeadCube(CameraTarget& target) {
-    const Vec3 t = target.follow(*leadCube);
+    const Vec3 t = leadCube != nullptr ? target.follow(*leadCube) : target.last();
     return ViewCamera{5.0, 4.5, 3.0, t.x, t.y, t.z, 0.0, 0.0, 1.0, kFrustum};
 }
 

@@ -2,6 +2,7 @@
 # Checks the pinned state hashes of the example scripts.
 #
 #   check_pinned_hashes.sh TREMBLO_SIM EXAMPLES_DIR PINS_FILE NAME   one example against its pin
+#                          (NAME relative to EXAMPLES_DIR: drop.sim, scenes/bridge.sim)
 #   check_pinned_hashes.sh TREMBLO_SIM EXAMPLES_DIR PINS_FILE --all-pinned
 #                          every example has exactly one pin and every pin an example
 set -euo pipefail
@@ -11,8 +12,8 @@ pinned_names() { grep -v -e '^#' -e '^[[:space:]]*$' "$pins" | awk '{print $1}';
 
 if [ "$what" = --all-pinned ]; then
   status=0
-  for f in "$examples"/*.sim; do
-    name=$(basename "$f")
+  for f in "$examples"/*.sim "$examples"/scenes/*.sim; do
+    name=${f#"$examples"/}
     count=$(pinned_names | grep -cxF "$name" || true)
     if [ "$count" -ne 1 ]; then echo "$name: pinned $count times, expected once"; status=1; fi
   done

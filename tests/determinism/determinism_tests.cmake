@@ -4,13 +4,12 @@ if(TARGET tremblo-sim)
   set(check ${CMAKE_CURRENT_LIST_DIR}/check_pinned_hashes.sh)
   set(examples ${PROJECT_SOURCE_DIR}/examples)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${pins})
-  file(GLOB example_scripts CONFIGURE_DEPENDS ${examples}/*.sim)
+  file(GLOB example_scripts RELATIVE ${examples} CONFIGURE_DEPENDS ${examples}/*.sim ${examples}/scenes/*.sim)
 
   add_test(NAME determinism.every_example_pinned
     COMMAND bash ${check} $<TARGET_FILE:tremblo-sim> ${examples} ${pins} --all-pinned)
   set_tests_properties(determinism.every_example_pinned PROPERTIES LABELS determinism TIMEOUT 60)
-  foreach(script IN LISTS example_scripts)
-    get_filename_component(name ${script} NAME)
+  foreach(name IN LISTS example_scripts)
     add_test(NAME determinism.pinned_hash.${name}
       COMMAND bash ${check} $<TARGET_FILE:tremblo-sim> ${examples} ${pins} ${name})
     set_tests_properties(determinism.pinned_hash.${name} PROPERTIES LABELS determinism TIMEOUT 600)

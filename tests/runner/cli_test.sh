@@ -251,7 +251,7 @@ case_tearing_needs_z() {
 case_examples() {
     local dir=$examples_dir script count=0
     shopt -s nullglob
-    for script in "$dir"/*.sim; do
+    for script in "$dir"/*.sim "$dir"/scenes/*.sim; do
         count=$((count + 1))
         "$sim" "$script" --trace "$work/trace.csv" --hash > "$work/out" 2> "$work/err" < /dev/null
         rc=$?

@@ -185,3 +185,80 @@ TEST(ScriptReader, AHugeLineOfTokensIsRejectedAsOneExtraArgument) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptReader, FillsInTheDefaultsOfSceneCommands) {
+    const Parsed r = parse("scene\ncube 1 2 3\nattach 2 tear 50\ncube 0 0 9 mass 3 elements off\nattach\n"
+                           "pin cube 1 near 1\nanchor 0 4 5 corner 6\nlead 2\nset gravity 1.5\nstep 1\n");
+    ASSERT_TRUE(r.ok) << r.error.message;
+    ASSERT_EQ(r.commands.size(), 10u);
+    // A cube's defaults are the prepared cubes' (key-q.sim, compared with its key, leaves them out).
+    EXPECT_EQ(r.commands[1].scene->at[1], 2.0f);
+    EXPECT_EQ(r.commands[2].scene->count, 2);
+    EXPECT_EQ(r.commands[2].scene->tearForce, 50.0f);
+    EXPECT_FALSE(r.commands[4].scene->elements) << "an attached cube is built like the one it attaches to";
+    EXPECT_EQ(r.commands[5].scene->cube, 1);
+    EXPECT_EQ(r.commands[5].scene->corners, 0x9bu) << "the near face and corner 1";
+    EXPECT_EQ(r.commands[6].scene->cube, 5) << "the last cube by default";
+    EXPECT_EQ(r.commands[6].scene->corner, 6);
+    EXPECT_EQ(r.commands[6].scene->restLength, 0.0f) << "the start distance";
+    EXPECT_EQ(r.commands[8].scene->value, 1.5f);
+    // The step's order is read once, after the last command of a build.
+    for (std::size_t i = 0; i < r.commands.size(); ++i) EXPECT_EQ(r.commands[i].endsBuild, i == 6) << i;
+}
+
+TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
+    const struct {
+        const char* text;
+        int line;
+        const char* fragment;
+    } cases[] = {
+        {"cube 0 0", 1, "cube needs a position"},
+        {"cube 0 0 nan", 1, "Z must be a number"},
+        {"cube 0 0 0x1p3", 1, "must be a number"},
+        {"cube 0 0 1e39", 1, "Z is not finite"},
+        {"cube 0 -1000.5 2", 1, "Y out of range"},
+        {"cube 0 999.5 2", 1, "cube reaches beyond"},
+        {"cube 0 0 2 edge 0", 1, "edge must be positive"},
+        {"cube 0 0 2 mass -1", 1, "mass must be positive"},
+        {"cube 0 0 2 stiffness 0", 1, "stiffness must be positive"},
+        {"cube 0 0 2 tear 0", 1, "tear force must be positive"},
+        {"cube 0 0 2 damping -0.1", 1, "damping must not be negative"},
+        {"cube 0 0 2 edge 1 edge 2", 1, "'edge' given twice"},
+        {"cube 0 0 2 colour red", 1, "unknown option 'colour' to cube"},
+        {"cube 0 0 2 edge", 1, "'edge' of cube needs a value"},
+        {"cube 0 0 2 elements maybe", 1, "elements must be on or off"},
+        {"scene\nattach", 2, "attach needs a cube"},
+        {"attach 0", 1, "attach count must be an integer from 1"},
+        {"attach 1000", 1, "the row reaches beyond y = 1000"},
+        {"scene\ncube 0 -999 0 edge 0.01\nattach 19999\nattach", 4, "more than 20000 cubes"},
+        {"key 3\npin cube 4 near", 2, "no cube '4' in this scene (its cubes are 1 to 3)"},
+        {"pin near left", 1, "unknown corner 'left'"},
+        {"pin cube 1", 1, "pin needs corners"},
+        {"anchor 0 0 0", 1, "anchor needs a corner"},
+        {"anchor 0 0 0 corner 8", 1, "corner must be 0 to 7"},
+        {"anchor 0 0 0 corner 1 rest 0", 1, "rest length must be positive"},
+        {"anchor 0 0 1001 corner 1", 1, "Z out of range"},
+        {"lead 2", 1, "no cube '2'"},
+        {"key s\nlead 21", 2, "its cubes are 1 to 20"},
+        {"set wind 1", 1, "unknown setting 'wind' (expected gravity, damping"},
+        {"set gravity", 1, "set needs a name and a value"},
+        {"set gravity 100.5", 1, "gravity out of range: '100.5' (from 0 to 100 units/s^2, design value 9.81)"},
+        {"set stiffness-scale 0", 1, "stiffness-scale out of range"},
+        {"set damping -1", 1, "damping out of range"},
+        {"set damping 1 2", 1, "extra argument '2' to set"},
+    };
+    for (const auto& c : cases) expectRejected(c.text, c.line, c.fragment);
+}
+
+TEST(ScriptReader, AllowsAtMostOneHundredThousandAnchorsInAScene) {
+    std::string script = "key 2\n";
+    for (int i = 0; i < kMaxSceneAnchors; ++i) script += "anchor 0 0 0 corner 1\n";
+    EXPECT_TRUE(parse(script).ok);
+    expectRejected(script + "anchor 0 0 0 corner 1\n", kMaxSceneAnchors + 2, "more than 100000 anchors");
+    expectRejected("key p\n" + script.substr(6, 22 * (kMaxSceneAnchors - 3)), kMaxSceneAnchors - 2,
+                   "more than 100000 anchors");
+}
+
+}  // namespace

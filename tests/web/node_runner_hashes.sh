@@ -4,8 +4,8 @@
 set -uo pipefail
 native=$1 wasm=$2 examples=$3
 failures=0 count=0
-for script in "$examples"/*.sim; do
-  name=$(basename "$script")
+for script in "$examples"/*.sim "$examples"/scenes/*.sim; do
+  name=${script#"$examples"/}
   expected=$("$native" "$script" --hash 2>/dev/null) || { echo "FAIL: $name: the native runner failed"; failures=$((failures + 1)); continue; }
   actual=$(node "$wasm" "$script" --hash 2>/dev/null) || { echo "FAIL: $name: the node runner failed"; failures=$((failures + 1)); continue; }
   count=$((count + 1))

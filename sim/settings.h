@@ -1,0 +1,57 @@
+#pragma once
+
+// The physical settings a run may change (`set NAME VALUE` in a script): each with its range,
+// its design value and its unit. Restarts keep the current values, as they keep the flags.
+// The table needs nothing but this header, so the script reader checks names and ranges
+// against it without linking the core.
+
+#include <string_view>
+
+// The current values. The design values are the members' start values.
+struct SettingValues {
+    float gravity = 9.81f;                  // units/s^2, times the lead cube's corner 0 mass
+    float springDamping = 3.0f;             // force per unit of length change per second
+    float volumeStiffness = 12000.0f;       // force per unit^3 of volume change
+    float plasticVolumeStiffness = 3000.0f; // the same while springs are plastic
+    float stiffnessScale = 1.0f;            // factor on every spring's stiffness as built
+};
+
+struct SettingInfo {
+    const char* name;  // as written in a script
+    float SettingValues::*value;
+    float low;   // the range, both ends included
+    float high;
+    const char* unit;
+    const char* meaning;
+    float design() const { return SettingValues{}.*value; }
+};
+
+inline constexpr SettingInfo kSettings[] = {
+    {"gravity", &SettingValues::gravity, 0.0f, 100.0f, "units/s^2",
+     "downward acceleration; each moving point gets this times the lead cube's corner 0 mass"},
+    {"damping", &SettingValues::springDamping, 0.0f, 100.0f, "force per unit/s",
+     "damping along every spring, against the change of its length"},
+    {"volume-stiffness", &SettingValues::volumeStiffness, 0.0f, 100000.0f, "force per unit^3",
+     "how hard the volume elements keep their volume"},
+    {"plastic-volume-stiffness", &SettingValues::plasticVolumeStiffness, 0.0f, 100000.0f, "force per unit^3",
+     "the same while springs are plastic"},
+    {"stiffness-scale", &SettingValues::stiffnessScale, 0.1f, 10.0f, "factor",
+     "every spring's stiffness is its built stiffness times this"},
+};
+inline constexpr int kSettingCount = static_cast<int>(sizeof kSettings / sizeof kSettings[0]);
+
+// The index of the setting called `name`, or -1.
+inline int findSetting(std::string_view name) {
+    for (int i = 0; i < kSettingCount; ++i) {
+        if (name == kSettings[i].name) return i;
+    }
+    return -1;
+}
+
+// The settings of the world.
+extern SettingValues settings;
+
+// Gives setting `index` the value (the reader has checked it against the range). A new
+// stiffness scale rewrites the stiffness of every listed spring at once, so the step does no
+// work for it.
+void changeSetting(int index, float value);
