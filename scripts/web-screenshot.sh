@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 make web >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j 2 --target tremblo-sim >/dev/null
 bash scripts/install-deps.sh chromium
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 node tests/web/page_test.mjs build-web --screenshot docs/web-screenshot.png
-node tests/web/screens_test.mjs build-web --screenshot docs/web-phone.png
+node tests/web/screens_test.mjs build-web build/tools/tremblo-sim --screenshot docs/web-phone.png

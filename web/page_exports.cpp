@@ -12,6 +12,7 @@
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/energy.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 #include "tools/run_recorder.h"
 #include "tools/run_session.h"
@@ -52,6 +53,21 @@ int flagBits() {
            (pushPlaneYZ ? 16 : 0);
 }
 
+// Reads the run in the buffer; a bad one: false, with the reader's message, named as from
+// `source`, in runMessage. Otherwise plays it (and pauses at its end, with pauseAtEnd).
+bool playBuffer(const char* source, bool pauseAtEnd) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error;
+    if (!parseScript(runBytes, commands, error)) {
+        runMessage = std::string(source) + ":" + std::to_string(error.line) + ": " + error.message;
+        return false;
+    }
+    if (pauseAtEnd) pauseAtEndOfRun();
+    pageSession().play(std::move(runBytes), std::move(commands));
+    runBytes = std::string();
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -79,17 +95,33 @@ EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
 // Reads the run in the buffer and plays it at the page's pace (then pauses, with
 // `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
 EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
-    std::vector<ScriptCommand> commands;
-    ScriptError error;
-    if (!parseScript(runBytes, commands, error)) {
-        runMessage = "<link>:" + std::to_string(error.line) + ": " + error.message;
+    return playBuffer("<link>", pauseAtEnd != 0) ? 1 : 0;
+}
+
+// The panel's commands in the buffer (a scene from the editor or the menu, settings), carried
+// out as the run's own and recorded as they stand: 1. A bad line: 0, nothing carried out, the
+// reader's message in webRunMessage. Refused while a linked run plays.
+EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
+    if (pageSession().playing()) {
+        runMessage = "the linked run is still playing; its end hands the scene over";
         return 0;
     }
-    if (pauseAtEnd != 0) pauseAtEndOfRun();
-    pageSession().play(std::move(runBytes), std::move(commands));
-    runBytes = std::string();
-    return 1;
+    return playBuffer("<editor>", false) ? 1 : 0;
 }
+
+// The physical settings (sim/settings.h): name, unit, range and design value, current value.
+EMSCRIPTEN_KEEPALIVE int webSettingCount() { return kSettingCount; }
+EMSCRIPTEN_KEEPALIVE const char* webSettingName(int i) { return kSettings[i].name; }
+EMSCRIPTEN_KEEPALIVE const char* webSettingUnit(int i) { return kSettings[i].unit; }
+EMSCRIPTEN_KEEPALIVE const double* webSettingRange(int i) {
+    static double range[3];
+    range[0] = kSettings[i].low;
+    range[1] = kSettings[i].high;
+    range[2] = kSettings[i].design();
+    return range;
+}
+EMSCRIPTEN_KEEPALIVE double webSettingValue(int i) { return settings.*kSettings[i].value; }
+
 EMSCRIPTEN_KEEPALIVE const char* webRunMessage() { return runMessage.c_str(); }
 
 // The recording so far; webRunTextSize bytes at webRunText (it may hold any byte).

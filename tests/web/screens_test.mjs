@@ -1,10 +1,12 @@
 // End-to-end test of the page on screens of every size: a phone with touch, a small and a
 // large desktop window, high-DPI; the view's controls, capture, keyboard and accessibility.
 //
-//   node screens_test.mjs SITE [--screenshot PNG]
+//   node screens_test.mjs SITE NATIVE_TREMBLO_SIM [--screenshot PNG]
 //
 // With --screenshot, a picture of the page on the phone is saved there (the README's).
-import { readFile } from 'node:fs/promises';
+import { spawnSync } from 'node:child_process';
+import { mkdtemp, readFile, writeFile } from 'node:fs/promises';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import {
@@ -161,6 +163,39 @@ async function capture(p) {
     `three seconds of video give a WebM: ${webm.name}, ${webm.bytes.length} bytes`);
 }
 
+// A slider, "design values" and a scene from the menu are commands of the run: the downloaded
+// run holds them and replays natively to the page's hash. A bad editor line is named with its
+// line and selected; the scene that runs is kept.
+async function settingsAndScenes(p, sim) {
+  await p.page.fill('#setting-gravity', '5');
+  await waitFor(async () => await p.page.textContent('output[for=setting-gravity]') === '5', 'the slider to show 5');
+  await p.page.click('#design-values');
+  await p.page.selectOption('#scene-menu', 'bridge.sim');
+  await waitFor(async () => (await p.page.inputValue('#scene-editor')).includes('anchor'), "the bridge's commands in the editor");
+  await waitFor(async () => (await p.status()).text.includes('replaying'), "the bridge's steps to play");
+  await waitFor(async () => !(await p.status()).text.includes('replaying'), "the bridge's steps played");
+  const state = await pause(p, (s) => p.page.click(s));
+  const run = await runText(p);
+  for (const line of ['set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'anchor ']) {
+    check(run.includes(line), `the run holds '${line.trim()}'`);
+  }
+  const file = path.join(await mkdtemp(path.join(os.tmpdir(), 'tremblo-screens-')), 'page.sim');
+  await writeFile(file, run);
+  const native = spawnSync(sim, [file, '--hash'], { encoding: 'utf8' });
+  check(native.stdout.trim() === state.hash, `the run replays natively to ${native.stdout.trim()} ${native.stderr}, the page shows ${state.hash}`);
+  await p.page.click('#pause');
+
+  const points = /(\d+) moving points/.exec((await p.status()).text)[1];
+  await p.page.fill('#scene-editor', 'scene\ncube 0 0 2\ncube nowhere\n');
+  await p.page.click('#build');
+  const said = await p.page.textContent('#scene-message');
+  const selected = await p.page.$eval('#scene-editor', (e) => e.value.slice(e.selectionStart, e.selectionEnd));
+  check(said.startsWith('<editor>:3: ') && selected === 'cube nowhere', `the bad line is named and selected: ${said} / ${selected}`);
+  await sleep(STATUS_MS);
+  check((await p.status()).text.includes(`${points} moving points`) && !(await runText(p)).includes('nowhere'),
+    'the running scene is kept, and the bad lines are no part of the run');
+}
+
 async function keyboard(p) {
   await p.page.focus('#view');
   await p.page.keyboard.press('Tab');
@@ -170,15 +205,12 @@ async function keyboard(p) {
   });
   check(focus.tag === 'BUTTON' && focus.outline !== 'none' && focus.width >= 2, `Tab leaves the picture for a button with a visible focus: ${JSON.stringify(focus)}`);
   const gravity = await p.switchOn('g');
-  await p.page.evaluate(() => {
-    const box = Object.assign(document.createElement('textarea'), { id: 'typed' });
-    box.setAttribute('aria-label', 'text');
-    document.getElementById('panel').append(box);
-  });
-  await p.page.fill('#typed', '');
-  await p.page.type('#typed', 'g1 x');
-  check(await p.page.inputValue('#typed') === 'g1 x' && await p.switchOn('g') === gravity, 'keys typed into a text field are text, not commands');
-  await p.page.evaluate(() => document.getElementById('typed').remove());
+  const scene = await p.page.inputValue('#scene-editor');
+  await p.page.fill('#scene-editor', '');
+  await p.page.type('#scene-editor', 'g1 x');
+  check(await p.page.inputValue('#scene-editor') === 'g1 x' && await p.switchOn('g') === gravity,
+    'keys typed into the scene editor are text, not commands');
+  await p.page.fill('#scene-editor', scene);
 }
 
 async function accessible(p, what) {
@@ -191,6 +223,7 @@ async function accessible(p, what) {
 async function main() {
   const args = process.argv.slice(2);
   const site = path.resolve(args[0]);
+  const sim = path.resolve(args[1]);
   const shotIndex = args.indexOf('--screenshot');
   const screenshot = shotIndex >= 0 ? path.resolve(args[shotIndex + 1]) : null;
   const started = Date.now();
@@ -214,10 +247,13 @@ async function main() {
     console.log('ok: 1920 x 1080: the whole panel in view, beside the picture');
     await desktopView(large);
     console.log('ok: a middle drag and the wheel change the picture and not the state nor the run; "reset view" and a middle click give the fixed view back');
+    await settingsAndScenes(large, sim);
+    console.log('ok: a slider, "design values" and a scene from the menu are in the run, which replays natively to the page\'s hash');
+    console.log('ok: a bad editor line is named and selected, and the running scene is kept');
     await capture(large);
     console.log('ok: the screenshot is a PNG of the canvas\'s size, a video a WebM');
     await keyboard(large);
-    console.log('ok: Tab reaches the panel with a visible focus; keys typed into a text field stay text');
+    console.log('ok: Tab reaches the panel with a visible focus; keys typed into the scene editor stay text');
     await accessible(large, '1920 x 1080');
 
     const mobile = await open({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true });

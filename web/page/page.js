@@ -5,6 +5,8 @@ import { EnergyPlot } from './energy_plot.js';
 import { PointerInput } from './pointer_input.js';
 import { Renderer } from './renderer.js';
 import { RunPanel } from './run_panel.js';
+import { installScenes } from './scene_panel.js';
+import { installSettings } from './settings_panel.js';
 import { keepSharp } from './sharp_canvas.js';
 import { installViewControls } from './view_controls.js';
 
@@ -82,6 +84,7 @@ function updateStatus() {
   statusLine.dataset.hash = run.hash;
   showPaused();
   showFlags(s.flags);
+  showSettings();
   const legend = document.querySelectorAll('#legend span');
   s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
   plot.draw();
@@ -140,6 +143,16 @@ stepButton.addEventListener('click', () => {
   sim._webStepOnce();
   updateStatus();
 });
+// Commands of the panel's (a scene, settings), carried out and recorded as the run's own; the
+// reader's message about a bad line, or null.
+function playCommands(text) {
+  const bytes = new TextEncoder().encode(text);
+  const at = sim._webRunBuffer(bytes.length);  // may grow the memory, and so replace HEAPU8
+  sim.HEAPU8.set(bytes, at);
+  return sim._webPlayCommands() ? null : sim.UTF8ToString(sim._webRunMessage());
+}
+const showSettings = installSettings(sim, document.getElementById('settings'), document.getElementById('design-values'),
+  playCommands);
 installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),
   () => `tremblo-${runPanel.status().steps}`);
 
@@ -151,6 +164,8 @@ document.getElementById('console').textContent = text;
 
 sim._webStart();
 await runPanel.start();
+await installScenes({ menu: document.getElementById('scene-menu'), editor: document.getElementById('scene-editor'),
+  build: document.getElementById('build'), message: document.getElementById('scene-message') }, playCommands);
 showFlags(sim._webFlags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);
