@@ -163,10 +163,13 @@ async function capture(p) {
     `three seconds of video give a WebM: ${webm.name}, ${webm.bytes.length} bytes`);
 }
 
-// A slider, "design values" and a scene from the menu are commands of the run: the downloaded
+// A scene button puts its scene's commands into the editor. A slider, "design values" and a
+// scene from the menu are commands of the run: the downloaded
 // run holds them and replays natively to the page's hash. A bad editor line is named with its
 // line and selected; the scene that runs is kept.
 async function settingsAndScenes(p, sim) {
+  await p.page.click('#scenes [data-key="7"]');
+  await waitFor(async () => /^attach 6/m.test(await p.page.inputValue('#scene-editor')), "the seven-cube row's commands in the editor");
   await p.page.fill('#setting-gravity', '5');
   await waitFor(async () => await p.page.textContent('output[for=setting-gravity]') === '5', 'the slider to show 5');
   await p.page.click('#design-values');

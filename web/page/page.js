@@ -92,9 +92,14 @@ function updateStatus() {
 
 // --- Keys and drags on the canvas --------------------------------------------------------------
 
+const SCENE_KEYS = '1234567sqp';
+let showPreparedScene = () => {};
+
 function key(code) {
   sim._webKey(code, input.position.x, input.position.y);
   showFlags(sim._webFlags());
+  const c = String.fromCharCode(code);
+  if (SCENE_KEYS.includes(c)) showPreparedScene(c);
 }
 
 // Every mouse event of the simulation's, from mouse, pen or touch: window pixels, the
@@ -164,7 +169,7 @@ document.getElementById('console').textContent = text;
 
 sim._webStart();
 await runPanel.start();
-await installScenes({ menu: document.getElementById('scene-menu'), editor: document.getElementById('scene-editor'),
+showPreparedScene = await installScenes({ menu: document.getElementById('scene-menu'), editor: document.getElementById('scene-editor'),
   build: document.getElementById('build'), message: document.getElementById('scene-message') }, playCommands);
 showFlags(sim._webFlags());
 tick();

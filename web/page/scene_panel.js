@@ -35,11 +35,16 @@ export async function installScenes({ menu, editor, build, message }, play) {
     say(fault ?? 'built; the scene runs', line);
   };
   build.addEventListener('click', buildEditor);
-  // The page starts with the one-cube scene: its commands.
-  editor.value = await (await fetch('scenes/key-1.sim')).text();
+  // A prepared scene started by its key or button: its commands, for the editor.
+  const showPrepared = async (key) => {
+    editor.value = await (await fetch(`scenes/key-${key}.sim`)).text();
+    editor.setAttribute('aria-invalid', 'false');
+  };
+  await showPrepared('1');  // the page starts with the one-cube scene
   menu.addEventListener('change', async () => {
     if (!menu.value) return;
     editor.value = await (await fetch(`scenes/${menu.value}`)).text();
     buildEditor();
   });
+  return showPrepared;
 }
