@@ -12,7 +12,7 @@ import { installViewControls } from './view_controls.js';
 
 const STATUS_INTERVAL_MS = 250;
 // Keys that are no single character, as the toolkit's keyboard callback receives them.
-const CONTROL_KEYS = { Backspace: 8, Tab: 9, Enter: 13, Escape: 27, Delete: 127 };
+const CONTROL_KEYS = { Backspace: 8, Enter: 13, Escape: 27, Delete: 127 };
 
 const sim = await createTremblo();
 const canvas = document.getElementById('view');
@@ -169,8 +169,15 @@ document.getElementById('console').textContent = text;
 
 sim._webStart();
 await runPanel.start();
-showPreparedScene = await installScenes({ menu: document.getElementById('scene-menu'), editor: document.getElementById('scene-editor'),
-  build: document.getElementById('build'), message: document.getElementById('scene-message') }, playCommands);
+const sceneMessage = document.getElementById('scene-message');
+try {
+  showPreparedScene = await installScenes({ menu: document.getElementById('scene-menu'),
+    editor: document.getElementById('scene-editor'), build: document.getElementById('build'), message: sceneMessage },
+  playCommands);
+} catch (e) {
+  // The rest of the page works without the scene files.
+  sceneMessage.textContent = `the scene files could not be loaded: ${e.message}`;
+}
 showFlags(sim._webFlags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);

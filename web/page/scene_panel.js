@@ -13,9 +13,15 @@ function lineSpan(text, line) {
   return [start, end < 0 ? text.length : end];
 }
 
+async function fetchText(url) {
+  const response = await fetch(url);
+  if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
+  return response.text();
+}
+
 // play(text): carries out commands as the run's; returns the reader's message or null.
 export async function installScenes({ menu, editor, build, message }, play) {
-  const scenes = await (await fetch('scenes/index.json')).json();
+  const scenes = JSON.parse(await fetchText('scenes/index.json'));
   for (const [group, files] of Object.entries(scenes)) {
     const options = Object.assign(document.createElement('optgroup'), { label: group });
     for (const { file, title } of files) options.append(new Option(title, file));
@@ -37,13 +43,13 @@ export async function installScenes({ menu, editor, build, message }, play) {
   build.addEventListener('click', buildEditor);
   // A prepared scene started by its key or button: its commands, for the editor.
   const showPrepared = async (key) => {
-    editor.value = await (await fetch(`scenes/key-${key}.sim`)).text();
+    editor.value = await fetchText(`scenes/key-${key}.sim`);
     editor.setAttribute('aria-invalid', 'false');
   };
   await showPrepared('1');  // the page starts with the one-cube scene
   menu.addEventListener('change', async () => {
     if (!menu.value) return;
-    editor.value = await (await fetch(`scenes/${menu.value}`)).text();
+    editor.value = await fetchText(`scenes/${menu.value}`);
     buildEditor();
   });
   return showPrepared;
