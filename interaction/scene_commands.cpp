@@ -49,7 +49,7 @@ Cube* cubeNumbered(int cube) {
 
 void startEmptyScene() { resetScene(); }
 
-void buildFreeCube(const FreeCubeSpec& s) {
+void buildFreeCube(const FreeCubeArgs& s) {
     Cube* cube = make<Cube>(s.origin.x, s.origin.y, s.origin.z, s.damping, s.mass, s.stiffness, s.edge, springList,
                             chainHead, s.tearForce);
     if (leadCube == nullptr) leadCube = cube;

@@ -10,7 +10,7 @@
 #include "model/vec3.h"
 
 // A free cube: corner 0 at `origin`, reaching toward -x, +y and +z by `edge`.
-struct FreeCubeSpec {
+struct FreeCubeArgs {
     Vec3 origin;      // scene units
     float edge;       // scene units
     float stiffness;  // of its 28 springs, force per unit of length change (before the stiffness scale)
@@ -23,7 +23,7 @@ struct FreeCubeSpec {
 // An empty scene: no cubes, no springs, simTime 0. Flags, settings and the push stay.
 void startEmptyScene();
 // A free cube. The first cube of a scene becomes its lead cube.
-void buildFreeCube(const FreeCubeSpec& spec);
+void buildFreeCube(const FreeCubeArgs& cube);
 // `count` cubes, each against the far face of the cube made last (edge, stiffness, mass and
 // damping from it), with new springs of `tearForce`.
 void attachCubes(int count, float tearForce, bool elements);

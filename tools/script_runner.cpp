@@ -53,7 +53,7 @@ void applyCommand(const ScriptCommand& command) {
         case CommandKind::Step: break;
         case CommandKind::Scene: startEmptyScene(); break;
         case CommandKind::Cube:
-            buildFreeCube(FreeCubeSpec{Vec3{a.at[0], a.at[1], a.at[2]}, a.edge, a.stiffness, a.mass, a.damping,
+            buildFreeCube(FreeCubeArgs{Vec3{a.at[0], a.at[1], a.at[2]}, a.edge, a.stiffness, a.mass, a.damping,
                                        a.tearForce, a.elements});
             break;
         case CommandKind::Attach: attachCubes(a.count, a.tearForce, a.elements); break;
