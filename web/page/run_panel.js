@@ -29,7 +29,9 @@ export class RunPanel {
       this.say(`<link>: ${e.message}; the page starts afresh`, true);
       return;
     }
-    this.sim.HEAPU8.set(bytes, this.sim._webRunBuffer(bytes.length));
+    // The buffer first: making it may grow the module's memory, which replaces HEAPU8.
+    const at = this.sim._webRunBuffer(bytes.length);
+    this.sim.HEAPU8.set(bytes, at);
     if (!this.sim._webPlayRun(linked.paused ? 1 : 0)) {
       this.say(`${this.sim.UTF8ToString(this.sim._webRunMessage())}; the page starts afresh`, true);
     }
