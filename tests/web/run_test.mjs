@@ -135,10 +135,10 @@ async function testSharedAddressReplays(browser, url, shown, sim, dir) {
   const fresh = await openPage(browser, url);
   try {
     const p = fresh.page;
-    await waitFor(async () => /replaying the link: step \d+ of \d+/.test((await status(p)).text), 'the replay in the status line');
+    await waitFor(async () => /playing the run: step \d+ of \d+/.test((await status(p)).text), 'the replay in the status line');
     const ended = await waitFor(async () => {
       const s = await status(p);
-      return !s.text.includes('replaying') && await p.textContent('#pause') === 'run' ? s : null;
+      return !s.text.includes('playing the run') && await p.textContent('#pause') === 'run' ? s : null;
     }, 'the replay to end, paused');
     const settled = await pausedStatus(p);
     check(settled.hash === shown.hash && settled.steps === shown.steps && ended.hash === shown.hash,

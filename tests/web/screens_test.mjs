@@ -175,8 +175,8 @@ async function settingsAndScenes(p, sim) {
   await p.page.click('#design-values');
   await p.page.selectOption('#scene-menu', 'bridge.sim');
   await waitFor(async () => (await p.page.inputValue('#scene-editor')).includes('anchor'), "the bridge's commands in the editor");
-  await waitFor(async () => (await p.status()).text.includes('replaying'), "the bridge's steps to play");
-  await waitFor(async () => !(await p.status()).text.includes('replaying'), "the bridge's steps played");
+  await waitFor(async () => (await p.status()).text.includes('playing the run'), "the bridge's steps to play");
+  await waitFor(async () => !(await p.status()).text.includes('playing the run'), "the bridge's steps played");
   const state = await pause(p, (s) => p.page.click(s));
   const run = await runText(p);
   for (const line of ['set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'anchor ']) {

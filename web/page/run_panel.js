@@ -44,7 +44,7 @@ export class RunPanel {
     const playing = s[0] !== 0, steps = s[3];
     const hash = this.sim.UTF8ToString(this.sim._webStateHash());
     this.download.disabled = this.share.disabled = playing;
-    const text = playing ? `replaying the link: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
+    const text = playing ? `playing the run: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
     return { text, playing, steps, hash };
   }
 
