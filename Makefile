@@ -13,7 +13,7 @@ WEB_ENV    := NODE_PATH=/usr/share/nodejs
 
 CLANG      ?= clang++-14
 
-.PHONY: all build run test test-release test-sanitize test-clang test-determinism test-fuzz test-web deps web serve bench push-sweep clean
+.PHONY: all build run test test-release test-sanitize test-clang test-determinism test-fuzz test-web deps web serve bench push-sweep mutation clean
 
 all: build
 
@@ -91,5 +91,11 @@ push-sweep:
 	cmake --build build-bench -j $(JOBS) --target push_sweep
 	build-bench/bench/push_sweep
 
+# Do the fast tests and the pins catch small faults in the step? Each mutant of
+# tests/mutation/mutants.txt alone, rebuilt in build-mutation (not part of test; ONLY=REGEX
+# picks mutants by file or description).
+mutation:
+	JOBS=$(JOBS) bash scripts/mutate.sh tests/mutation/mutants.txt build-mutation
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-clang $(BUILD)-debug build-fuzz $(WEB_BUILD) $(WEB_SITE)
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-clang $(BUILD)-debug build-fuzz build-mutation $(WEB_BUILD) $(WEB_SITE)

@@ -19,6 +19,7 @@
 #include "interaction/mouse.h"
 #include "sim/time_step.h"
 #include "view/render.h"
+#include "view/view_controls.h"
 
 namespace {
 
@@ -36,6 +37,20 @@ bool haveDisplay(int argc, char** argv) {
     }
     return false;
 }
+
+// The view's controls (middle button, wheel) take their events; the left and right buttons
+// go to the simulation's onMouse, through the run session, as they always did. The view is no
+// part of a run.
+ViewControls& viewControls() {
+    static ViewControls controls(windowView());
+    return controls;
+}
+
+void onWindowMouse(int button, int state, int x, int y) {
+    if (!viewControls().mouse(button, state, x, y)) onRunMouse(button, state, x, y);
+}
+
+void onWindowMotion(int x, int y) { viewControls().motion(x, y); }
 
 #ifdef FREEGLUT
 const char* programName = "tremblo";
@@ -93,8 +108,10 @@ int main(int argc, char** argv) {
     glutDisplayFunc(onRunDisplay);
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onRunKey);
-    glutMouseFunc(onRunMouse);
+    glutMouseFunc(onWindowMouse);
     glutIdleFunc(onRunIdle);
+    // Added: a drag with the middle button held turns the view.
+    glutMotionFunc(onWindowMotion);
 #ifdef FREEGLUT
     // Closing the window ends the recording, and then the program.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);

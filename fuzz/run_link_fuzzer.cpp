@@ -40,23 +40,6 @@ void decodeAndCheck(const std::string& address) {
     }
 }
 
-std::string toBase64Url(std::string_view bytes) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    std::uint32_t bits = 0;
-    int held = 0;
-    for (const char c : bytes) {
-        bits = (bits << 8) | static_cast<unsigned char>(c);
-        held += 8;
-        while (held >= 6) {
-            held -= 6;
-            out += kAlphabet[(bits >> held) & 63];
-        }
-    }
-    if (held > 0) out += kAlphabet[(bits << (6 - held)) & 63];
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

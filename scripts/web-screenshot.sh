@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Remakes docs/web-screenshot.png: builds the site and runs the page's end-to-end test, which
-# saves a picture of the whole page once the twenty-cube row has landed.
+# Remakes docs/web-screenshot.png and docs/web-phone.png: builds the site and runs the page's
+# end-to-end tests, which save a picture of the whole page once the twenty-cube row has landed,
+# and one of the page on a phone (390 x 844 at scale 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 make web >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j 2 --target tremblo-sim >/dev/null
 bash scripts/install-deps.sh chromium
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 node tests/web/page_test.mjs build-web --screenshot docs/web-screenshot.png
+node tests/web/screens_test.mjs build-web build/tools/tremblo-sim --screenshot docs/web-phone.png

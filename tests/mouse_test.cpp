@@ -1,5 +1,6 @@
 // Mouse drags arm a push.
 
+#include <algorithm>
 #include <cmath>
 
 #include "interaction/mouse.h"
@@ -32,6 +33,12 @@ TEST_F(MouseTest, LeftDragPushesByItsSpeedForAHundredSteps) {
     pushPlaneYZ = true;
     leftDrag(100, 200, 1.0f, 150, 180, 1.125f);
     EXPECT_VEC3_EQ(pushForce, 0.0f, 40.0f, 16.0f);
+
+    // The scale is held in double: 3 px in the float time of 8 steps, bit for bit.
+    float t1 = 1.0f;
+    for (int i = 0; i < 8; ++i) t1 = t1 + 0.0005f;
+    leftDrag(0, 0, 1.0f, 3, 0, t1);
+    EXPECT_TRUE(sameBits(pushForce.y, static_cast<float>(0.1f * 3.0L / (t1 - 1.0f))));
 }
 
 TEST_F(MouseTest, RightDragPushesByItsLengthForTwoHundredStepsInEitherMode) {
@@ -75,23 +82,16 @@ TEST_F(MouseTest, DragWithoutElapsedTimeCountsAsOneFrameAndFollowsTheDrag) {
 }
 
 TEST_F(MouseTest, PushesLongerThanTheBoundAreShortenedInTheirDirection) {
-    struct Case {
-        int dx, dy;                    // right drag, pixels right and up
-        float x, y, z;                 // the push armed
-    } const cases[] = {
-        {1999, 0, 0.0f, 0.1f * 1999.0f, 0.0f},  // below the bound: as it was, bit for bit
-        {2000, 0, 0.0f, 200.0f, 0.0f},          // at the bound
-        {2001, 0, 0.0f, 200.0f, 0.0f},          // just above it
-        {3000, 4000, 0.0f, 120.0f, 160.0f},     // 500 long: 3 : 4 kept
-        {-3000, -4000, 0.0f, -120.0f, -160.0f},
-    };
-    for (const Case& c : cases) {
+    // Right drags (pixels right, up): 0.1 (a float) times the drag, shortened to the bound
+    // when longer, which is worked out here in long double and rounded once: bit for bit.
+    const int drags[][2] = {{1999, 0}, {2000, 0}, {2001, 0}, {0, 2621}, {3000, 4000}, {-3000, -4000}, {1500, 1373}};
+    for (const auto& d : drags) {
         onMouse(kRightButton, kButtonDown, 100, 5000);
-        onMouse(kRightButton, kButtonUp, 100 + c.dx, 5000 - c.dy);
-        if (c.dx == 1999) {
-            EXPECT_TRUE(sameBits(pushForce, Vec3{c.x, c.y, c.z}));
-        }
-        EXPECT_VEC3_EQ(pushForce, c.x, c.y, c.z);
+        onMouse(kRightButton, kButtonUp, 100 + d[0], 5000 - d[1]);
+        const long double y = 0.1f * static_cast<float>(d[0]), z = 0.1f * static_cast<float>(d[1]);
+        const long double shrink = std::min(1.0L, 200.0L / std::sqrt(y * y + z * z));
+        EXPECT_TRUE(sameBits(pushForce, Vec3{0.0f, static_cast<float>(y * shrink), static_cast<float>(z * shrink)}))
+            << d[0] << ", " << d[1] << ": " << pushForce.y << ", " << pushForce.z;
         EXPECT_EQ(pushStepsLeft, 200);
     }
     // Left drags too, in the x-y plane as well: at most the bound long, direction kept.

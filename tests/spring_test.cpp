@@ -194,6 +194,28 @@ TEST_F(SpringTest, DampingOpposesTheChangeOfLengthOnly) {
     }
 }
 
+TEST_F(SpringTest, ElasticAndDampingForcesAreTheirClosedFormsRoundedOnce) {
+    // d = a - b = (2, 3, 6), L = 7, rest length 2: the elastic force on b is 5 x 1660 along d / 7.
+    // With w = a.velocity - b.velocity = (-2, 0, 0), w . d = -4 and the damping force on a is
+    // -3 (w . d) d / 49. Each component is the double value rounded once to float.
+    auto alongD = [](double f, double divisor) {
+        return Vec3{static_cast<float>(f * 2 / divisor), static_cast<float>(f * 3 / divisor),
+                    static_cast<float>(f * 6 / divisor)};
+    };
+    a = pointAt(2, 3, 6, true);
+    b = pointAt(0, 0, 0, true);
+    springList->append(make<Spring>(a, b, 1660.0f, 70000.0f, 2.0f));
+    applySpringForces();
+    EXPECT_TRUE(sameBits(b->force, alongD(5.0 * 1660.0, 7.0)));
+    EXPECT_TRUE(sameBits(a->force, -alongD(5.0 * 1660.0, 7.0)));
+
+    a->force = b->force = Vec3{};
+    a->velocity = Vec3{-2, 0, 0};
+    applySpringDamping(3.0f);
+    EXPECT_TRUE(sameBits(a->force, alongD(12.0, 49.0)));
+    EXPECT_TRUE(sameBits(b->force, -alongD(12.0, 49.0)));
+}
+
 TEST_F(SpringTest, CoincidentEndsExertNothingAndMakeNoNaN) {
     // With floating-point traps on, a division by the zero length would stop the test here.
     a = pointAt(1, 1, 1, true);

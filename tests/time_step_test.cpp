@@ -18,11 +18,12 @@ int waits = 0;
 
 class TimeStepTest : public WorldTest {
 protected:
-    // An empty scene with a lead cube whose corners have mass leadMass, out of the way at
-    // x = -100 above the floor patch's edge, plus one lone moving point (no springs).
+    // An empty scene with one lone moving point (no springs), first in the chain, and a lead
+    // cube whose corners have mass leadMass, out of the way at x = -100 beyond the floor patch.
     MassPoint* loneBesideLeadCube(float leadMass, float loneMass) {
+        MassPoint* lone = make<MassPoint>(0.0f, 0.0f, 10.0f, zeroVelocity, 0.0f, loneMass, chainHead);
         leadCube = make<Cube>(-100.0f, 0.0f, 10.0f, 0.2f, leadMass, 1660.0f, 1.0f, springList, chainHead, 700.0f);
-        return make<MassPoint>(0.0f, 0.0f, 10.0f, zeroVelocity, 0.0f, loneMass, chainHead);
+        return lone;
     }
 };
 

@@ -42,4 +42,11 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.runs
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/run_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
   set_tests_properties(web.runs PROPERTIES LABELS web TIMEOUT 900)
+
+  # The page on a phone with touch, on small and large desktop screens and at high DPI; the
+  # view's controls, settings and scenes as commands of the run, capture, keyboard and
+  # accessibility (axe-core).
+  add_test(NAME web.screens
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/screens_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.screens PROPERTIES LABELS web TIMEOUT 900)
 endif()

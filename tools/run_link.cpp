@@ -66,6 +66,8 @@ bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error
     return true;
 }
 
+}  // namespace
+
 std::string toBase64Url(std::string_view bytes) {
     std::string out;
     std::uint32_t bits = 0;
@@ -81,8 +83,6 @@ std::string toBase64Url(std::string_view bytes) {
     if (held > 0) out += kBase64Url[(bits << (6 - held)) & 63];
     return out;
 }
-
-}  // namespace
 
 bool isRunAddress(std::string_view argument) {
     std::string_view data;

@@ -23,5 +23,8 @@ bool canDecodeRunAddress();
 // (bad characters, damaged or truncated data, too long, no run field).
 bool decodeRunAddress(std::string_view address, std::string& text, std::string& error);
 
+// Bytes in base64url without padding, as the page writes them into an address.
+std::string toBase64Url(std::string_view bytes);
+
 // The DATA of a run's address (without "#run="); empty when this build has no zlib.
 std::string encodeRunData(std::string_view text);

@@ -37,6 +37,7 @@ std::array<RoomQuad, 3> describeRoom() {
 
 void describeFrame(FrameView& frame) {
     frame.camera = lookAtLeadCube(frame.target);
+    frame.orbit.apply(frame.camera);
     frame.room = describeRoom();
 
     // The terminator cell holds no spring.

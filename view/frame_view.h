@@ -5,6 +5,7 @@
 
 #include "model/vec3.h"
 #include "view/camera.h"
+#include "view/view_orbit.h"
 
 // What one frame shows, read from the world without GL: the window draws it with its
 // immediate-mode calls, the page with WebGL2. Scene units, z up.
@@ -45,7 +46,8 @@ struct FrameView {
     std::vector<Vec3> springEnds;    // ends a then b of every listed spring, in list order
     std::vector<Vec3> points;        // position of every moving point, in chain order
     CameraTarget target;             // follows the lead cube, keeping the last finite target
+    ViewOrbit orbit;                 // the person's turn and zoom of the view; the fixed view at first
 };
 
-// Fills frame from the current world. The vectors keep their capacity from frame to frame.
+// Fills frame from the current world, seen through frame.orbit. The vectors keep their capacity from frame to frame.
 void describeFrame(FrameView& frame);

@@ -1,4 +1,4 @@
-# Frame pacing, its clock, the camera's target and what a frame shows: no GL, so the unit tests
+# Frame pacing, its clock, the camera's target, the person's view and what a frame shows: no GL, so the unit tests
 # and the page link it on machines without a display or GL. Included by the window program, the
 # page and the tests, whichever comes first defines it.
 if(NOT TARGET tremblo_pacing)
@@ -7,6 +7,8 @@ if(NOT TARGET tremblo_pacing)
     ${PROJECT_SOURCE_DIR}/view/frame_pacing.cpp
     ${PROJECT_SOURCE_DIR}/view/camera.cpp
     ${PROJECT_SOURCE_DIR}/view/frame_view.cpp
+    ${PROJECT_SOURCE_DIR}/view/view_orbit.cpp
+    ${PROJECT_SOURCE_DIR}/view/view_controls.cpp
   )
   target_link_libraries(tremblo_pacing PUBLIC tremblo_core)
 endif()

@@ -49,6 +49,8 @@ void onReshape(int width, int height) {
     onDisplay();
 }
 
+ViewOrbit& windowView() { return frame.orbit; }
+
 void drawSpring(const Vec3& a, const Vec3& b) {
     glBegin(GL_LINES);
     glColor3f(kSpringColour.r, kSpringColour.g, kSpringColour.b);

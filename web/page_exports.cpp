@@ -12,6 +12,7 @@
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "sim/energy.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 #include "tools/run_recorder.h"
 #include "tools/run_session.h"
@@ -20,6 +21,7 @@
 #include "tools/state_hash.h"
 #include "view/frame_clock.h"
 #include "view/frame_view.h"
+#include "view/view_controls.h"
 #include "web/page_loop.h"
 
 static_assert(sizeof(ViewCamera) == 15 * sizeof(double), "the script reads the camera as 15 doubles");
@@ -29,6 +31,7 @@ static_assert(sizeof(Vec3) == 3 * sizeof(float), "the script reads positions as 
 namespace {
 
 FrameView frame;
+ViewControls viewControls(frame.orbit);
 
 // The status line and the energy plot, read by the script as doubles.
 enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring, kFlags,
@@ -48,6 +51,21 @@ double runState[4];
 int flagBits() {
     return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
            (pushPlaneYZ ? 16 : 0);
+}
+
+// Reads the run in the buffer; a bad one: false, with the reader's message, named as from
+// `source`, in runMessage. Otherwise plays it (and pauses at its end, with pauseAtEnd).
+bool playBuffer(const char* source, bool pauseAtEnd) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error;
+    if (!parseScript(runBytes, commands, error)) {
+        runMessage = std::string(source) + ":" + std::to_string(error.line) + ": " + error.message;
+        return false;
+    }
+    if (pauseAtEnd) pauseAtEndOfRun();
+    pageSession().play(std::move(runBytes), std::move(commands));
+    runBytes = std::string();
+    return true;
 }
 
 }  // namespace
@@ -77,17 +95,33 @@ EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
 // Reads the run in the buffer and plays it at the page's pace (then pauses, with
 // `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
 EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
-    std::vector<ScriptCommand> commands;
-    ScriptError error;
-    if (!parseScript(runBytes, commands, error)) {
-        runMessage = "<link>:" + std::to_string(error.line) + ": " + error.message;
+    return playBuffer("<link>", pauseAtEnd != 0) ? 1 : 0;
+}
+
+// The panel's commands in the buffer (a scene from the editor or the menu, settings), carried
+// out as the run's own and recorded as they stand: 1. A bad line: 0, nothing carried out, the
+// reader's message in webRunMessage. Refused while a linked run plays.
+EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
+    if (pageSession().playing()) {
+        runMessage = "the linked run is still playing; its end hands the scene over";
         return 0;
     }
-    if (pauseAtEnd != 0) pauseAtEndOfRun();
-    pageSession().play(std::move(runBytes), std::move(commands));
-    runBytes = std::string();
-    return 1;
+    return playBuffer("<editor>", false) ? 1 : 0;
 }
+
+// The physical settings (sim/settings.h): name, unit, range and design value, current value.
+EMSCRIPTEN_KEEPALIVE int webSettingCount() { return kSettingCount; }
+EMSCRIPTEN_KEEPALIVE const char* webSettingName(int i) { return kSettings[i].name; }
+EMSCRIPTEN_KEEPALIVE const char* webSettingUnit(int i) { return kSettings[i].unit; }
+EMSCRIPTEN_KEEPALIVE const double* webSettingRange(int i) {
+    static double range[3];
+    range[0] = kSettings[i].low;
+    range[1] = kSettings[i].high;
+    range[2] = kSettings[i].design();
+    return range;
+}
+EMSCRIPTEN_KEEPALIVE double webSettingValue(int i) { return settings.*kSettings[i].value; }
+
 EMSCRIPTEN_KEEPALIVE const char* webRunMessage() { return runMessage.c_str(); }
 
 // The recording so far; webRunTextSize bytes at webRunText (it may hold any byte).
@@ -111,6 +145,17 @@ EMSCRIPTEN_KEEPALIVE const char* webStateHash() {
     std::snprintf(hashText, sizeof hashText, "%016" PRIx64, hashMovingPoints());
     return hashText;
 }
+
+// The view: the middle button and the wheel in the toolkit's codes (1 if the event was the
+// view's, 0 if it is the simulation's), pointer motion in canvas pixels, and the touch
+// gestures: a turn by a drag of (dx, dy) canvas pixels, a zoom by a distance factor.
+EMSCRIPTEN_KEEPALIVE int webViewMouse(int button, int state, int x, int y) {
+    return viewControls.mouse(button, state, x, y) ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE void webViewMotion(int x, int y) { viewControls.motion(x, y); }
+EMSCRIPTEN_KEEPALIVE void webTurnView(double dx, double dy) { viewControls.turnByDrag(dx, dy); }
+EMSCRIPTEN_KEEPALIVE void webZoomView(double factor) { frame.orbit.zoom(factor); }
+EMSCRIPTEN_KEEPALIVE void webResetView() { frame.orbit.reset(); }
 
 // Fills the frame; the accessors below read it.
 EMSCRIPTEN_KEEPALIVE void webDescribeFrame() { describeFrame(frame); }

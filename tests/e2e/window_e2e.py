@@ -198,6 +198,18 @@ def test_right_drag(demo, still):
     check(restart_hanging(demo) == still, "restarting gives the same picture as the first restart")
 
 
+def test_view(demo, still):
+    """A middle drag turns the view and the wheel zooms it, changing only the picture: a middle
+    click gives back the very picture of the fixed view."""
+    demo.drag(2, (300, 300), (480, 360))
+    turned = wait_for(lambda: (lambda s: s if s.differing_pixels(still) > 10 * STILL_PIXELS else None)(demo.screenshot()),
+                      "the picture to turn after a middle drag")
+    demo.click(4, (400, 300))
+    wait_for(lambda: demo.screenshot().differing_pixels(turned) > STILL_PIXELS, "the picture to zoom after a wheel notch")
+    demo.click(2, (400, 300))
+    wait_for(lambda: demo.screenshot() == still, "the fixed view's very picture after a middle click")
+
+
 def test_fall_and_settle(demo, still):
     """Gravity back on: the picture changes as the cube falls, then settles on the floor."""
     demo.keys("g")
@@ -259,6 +271,8 @@ def main():
         print("ok: 'g' then '1' leaves the cube hanging still; '8' and 'G' change nothing")
         test_right_drag(demo, still)
         print("ok: a right drag to the right moves the cube toward +y")
+        test_view(demo, still)
+        print("ok: a middle drag turns the view, the wheel zooms it, a middle click brings back the fixed view")
         one_cube = test_fall_and_settle(demo, still)
         print("ok: the picture changes as the cube falls, then settles on the floor")
         test_longer_rows(demo, one_cube, screenshot)

@@ -165,6 +165,11 @@ class Demo:
         xdotool's windowclose destroys the window instead, which no program survives.)"""
         close_window(self.server.display, int(self.window))
 
+    def click(self, button, at):
+        """A click of an X button (2 middle, 4 and 5 the wheel's notches) at a window position."""
+        self._xdotool("mousemove", "--window", self.window, "--sync", str(at[0]), str(at[1]))
+        self._xdotool("click", str(button))
+
     def running(self):
         return self.process.poll() is None
 

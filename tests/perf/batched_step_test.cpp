@@ -3,6 +3,7 @@
 // at a time in the order the forces are defined, must give the very same bits after every step,
 // also when the scene's links and fields are edited by hand between steps.
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -222,18 +223,24 @@ TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
     auto edit = [](int step) {
         MassPoint* first = chainHead->next;
         switch (step) {
-            case 150: chainHead->next = first->next; break;
+            case 150: {  // a point of the second cube cut out, first listed past the first group
+                MassPoint* before = first;
+                for (int i = 0; i < 7; ++i) before = before->next;
+                before->next = before->next->next;
+                break;
+            }
             case 250: springList = springList->remove(springList->next->next->next->spring); break;
             case 300:
                 springList->next->next = springList->next->next->next;
                 break;
-            case 350: {  // a spring to a new anchor, linked in by hand: the anchor is cleared too
+            case 350: {  // a spring to a new anchor, linked in by hand at the head: the anchor is
+                         // cleared before its first force, though made after the point cut out
                 MassPoint* anchor = make<MassPoint>(0.5f, 0.5f, 4.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
                 anchor->force = Vec3{5.0f, 5.0f, 5.0f};
                 SpringListNode* cell = make<SpringListNode>();
                 cell->spring = make<Spring>(anchor, leadCube->corners[5], 900.0f, 7000.0f);
-                cell->next = springList->next;
-                springList->next = cell;
+                cell->next = springList;
+                springList = cell;
                 break;
             }
             case 400: {  // a point linked in by hand at the end of the chain
@@ -330,6 +337,122 @@ TEST_F(BatchedStepTest, PointsMadeOutsideTheScenesStorage) {
         springList->append(make<Spring>(leadCube->corners[4], &outside, 1000.0f, 7000.0f));
     };
     expectSameAsPlainSteps(start, 300);
+}
+
+// Which walk a hand edit changes.
+enum class Walk { kPoints, kSprings, kElements };
+
+// Unlinks by hand the entry at `index` of a walk (list order as built), or, at the walk's
+// length, links one in by hand behind the last, with no call that could notice the edit.
+void editLinkByHand(Walk walk, int index) {
+    Cube& c = *leadCube;
+    if (walk == Walk::kPoints) {
+        MassPoint** link = &chainHead->next;
+        for (int i = 0; i < index; ++i) link = &(*link)->next;
+        *link = *link != nullptr ? (*link)->next : make<MassPoint>(0.5f, 0.5f, 3.0f, zeroVelocity, 0.2f, 1.0f, nullptr);
+    } else if (walk == Walk::kSprings) {
+        SpringListNode** link = &springList;
+        for (int i = 0; i < index; ++i) link = &(*link)->next;
+        if ((*link)->next != nullptr) {
+            *link = (*link)->next;
+        } else {  // the terminator becomes the cell of a spring at under a third of its length
+            (*link)->spring = make<Spring>(c.corners[0], c.corners[6], 1660.0f, 7000.0f, 0.5f);
+            (*link)->next = make<SpringListNode>();
+        }
+    } else {
+        VolumeElement** link = &volumeElements;
+        for (int i = 0; i < index; ++i) link = &(*link)->next;
+        if (*link != nullptr) {
+            *link = (*link)->next;
+        } else {
+            *link = make<VolumeElement>(c.corners[0], c.corners[1], c.corners[3], c.corners[4]);
+            (*link)->restVolume = 0.5f * (*link)->restVolume;
+        }
+    }
+}
+
+TEST_F(BatchedStepTest, LinksEditedByHandAnywhereInABlockWhileSpringsCarryForce) {
+    // Seven cubes whose springs all pull (rest lengths shortened): one entry of a walk unlinked
+    // by hand, the first, a middle or the last of the first block of sixteen, the first or the
+    // last of the second, the last of the walk, or one linked in behind the last.
+    auto start = [] {
+        onKey('7', 0, 0);
+        for (Spring* s : activeSprings()) s->restLength = 0.9f * s->restLength;
+    };
+    start();
+    ASSERT_EQ(movingPoints().size(), 32u);
+    ASSERT_EQ(activeSprings().size(), 160u);
+    ASSERT_EQ(elementCount(), 56);
+    const struct {
+        Walk walk;
+        std::vector<int> entries;
+    } cases[] = {{Walk::kPoints, {0, 7, 15, 16, 31, 32}},
+                 {Walk::kSprings, {0, 7, 15, 16, 31, 159, 160}},
+                 {Walk::kElements, {0, 7, 15, 16, 31, 55, 56}}};
+    for (const auto& c : cases) {
+        for (int entry : c.entries) {
+            SCOPED_TRACE(testing::Message() << "walk " << static_cast<int>(c.walk) << ", entry " << entry);
+            expectSameAsPlainSteps(start, 30, [&c, entry](int step) {
+                if (step == 10) editLinkByHand(c.walk, entry);
+            });
+        }
+    }
+}
+
+TEST_F(BatchedStepTest, EachSpecialCaseInEachLaneAlone) {
+    // A rope of eight springs from a fixed point through eight moving ones, each listed with
+    // its b the previous spring's a, all pulling a little (length 1, rest length 0.9) but the one
+    // in `lane`: the points beyond it are moved so that it alone tears, yields squeezed or
+    // stretched, or has no length. A ninth spring, listed after the special case, closes the
+    // rope on the fixed point.
+    const struct {
+        const char* what;
+        float shift;
+        bool breakable, plastic;
+    } cases[] = {{"tears", 1.0f, true, false},
+                 {"yields squeezed", -0.6f, false, true},
+                 {"yields stretched", 0.5f, false, true},
+                 {"has no length", -1.0f, false, false}};
+    for (const auto& c : cases) {
+        for (int lane = 0; lane < 8; ++lane) {
+            SCOPED_TRACE(testing::Message() << c.what << " in lane " << lane);
+            auto start = [&c, lane] {
+                breakableOn = c.breakable;
+                plasticOn = c.plastic;
+                MassPoint* p[9];
+                for (int i = 0; i < 9; ++i) p[i] = pointAt(float(i), 0.0f, 5.0f, i > 0);
+                for (int j = 0; j < 8; ++j) springList->append(make<Spring>(p[j + 1], p[j], 1660.0f, 700.0f, 0.9f));
+                springList->append(make<Spring>(p[8], p[0], 1660.0f, 7000.0f));
+                for (int i = lane + 1; i < 9; ++i) p[i]->position.x += c.shift;
+            };
+            expectSameAsPlainSteps(start, 3);
+        }
+    }
+}
+
+TEST_F(BatchedStepTest, OneSpringAtATimeYieldsOnlyStrictlyBeyondTheBounds) {
+    // The first spring has no length, which sends the group one spring at a time; the second
+    // sits exactly at a bound or one float beyond it. The last pair's rest length is one whose
+    // 1.5 times rounds up in float: the rounded bound itself does not yield.
+    float odd = 1.0f;
+    while (!(double(float(1.5 * odd)) > 1.5 * odd)) odd = std::nextafter(odd, 2.0f);
+    const float oddBound = float(1.5 * odd);
+    const struct {
+        float rest, length;
+        bool yields;
+    } cases[] = {{1.0f, 0.5f, false}, {1.0f, std::nextafter(0.5f, 0.0f), true},
+                 {1.0f, 1.5f, false}, {1.0f, std::nextafter(1.5f, 2.0f), true},
+                 {odd, oddBound, false}, {odd, std::nextafter(oddBound, 2.0f), true}};
+    for (const auto& c : cases) {
+        resetWorld();
+        plasticOn = true;
+        MassPoint* p = pointAt(0, 0, 0, true);
+        springList->append(make<Spring>(p, pointAt(0, 0, 0, true), 1660.0f, 700.0f, 1.0f));
+        Spring* s = make<Spring>(pointAt(1, 0, 0, true), pointAt(1, 0, c.length, true), 1660.0f, 700.0f, c.rest);
+        springList->append(s);
+        applySpringForces();
+        EXPECT_EQ(s->restLength, c.yields ? c.length : c.rest) << "rest " << c.rest << ", length " << c.length;
+    }
 }
 
 }  // namespace

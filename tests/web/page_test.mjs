@@ -6,165 +6,17 @@
 //
 // With --screenshot, a picture of the whole page with the twenty-cube row landed is saved
 // there (the README's picture).
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
-import { FAR_WALL, FLOOR, NEAR_WALL, POINT, SPRING, cubeCorners, expectedCubeBox } from './picture.mjs';
+import {
+  Failure, HANGING, STILL_PIXELS, check, expectMoveTowardPlusY, launchChromium, openPage, restartHanging, serve, show, sleep,
+  waitFor, within,
+} from './harness.mjs';
+import { cubeCorners, expectedCubeBox } from './picture.mjs';
 
-const WAIT_LIMIT_MS = 60000;
-// A resting cube still trembles by a pixel here and there, a moving one changes thousands.
-const STILL_PIXELS = 1000;
 const STEP = Math.fround(0.0005);
 
-// The one-cube scene: a unit cube with corner 0 at (0, 0, 2), and the same cube on the floor.
-const HANGING = cubeCorners(0, 0, 2);
+// The one-cube scene's cube on the floor.
 const LANDED = cubeCorners(0, 0, 0);
-
-class Failure extends Error {}
-function check(condition, message) {
-  if (!condition) throw new Failure(message);
-}
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function waitFor(condition, what, limitMs = WAIT_LIMIT_MS) {
-  const deadline = Date.now() + limitMs;
-  for (;;) {
-    const result = await condition();
-    if (result) return result;
-    if (Date.now() > deadline) throw new Failure(`gave up after ${limitMs / 1000} s waiting for ${what}`);
-    await sleep(100);
-  }
-}
-
-// The site on a free port of 127.0.0.1; resolves to its address once it listens.
-function serve(site) {
-  const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', site, '0'],
-    { stdio: ['ignore', 'pipe', 'ignore'] });
-  const address = new Promise((resolve, reject) => {
-    let out = '';
-    server.stdout.on('data', (data) => {
-      out += data;
-      const m = /http:\/\/127\.0\.0\.1:\d+\//.exec(out);
-      if (m) resolve(m[0]);
-    });
-    server.on('exit', (code) => reject(new Error(`the web server ended with status ${code}`)));
-  });
-  return { server, address };
-}
-
-// Reads the canvas in the page: counts of the demo's colours, the box around the springs and
-// points, and the pixels kept under a name for later comparison.
-async function installPictureReader(page) {
-  await page.evaluate(() => {
-    const shots = new Map();
-    window.testPicture = (name, colours, tolerance) => {
-      const view = document.getElementById('view');
-      const copy = document.createElement('canvas');
-      copy.width = view.width;
-      copy.height = view.height;
-      const ctx = copy.getContext('2d');
-      ctx.drawImage(view, 0, 0);
-      const px = ctx.getImageData(0, 0, copy.width, copy.height).data;
-      shots.set(name, px);
-      const counts = Object.fromEntries(Object.keys(colours).map((k) => [k, 0]));
-      let left = Infinity, right = -Infinity, top = Infinity, bottom = -Infinity, sx = 0, sy = 0, n = 0;
-      for (let i = 0; i < px.length; i += 4) {
-        for (const [key, [r, g, b]] of Object.entries(colours)) {
-          if (Math.abs(px[i] - r) <= tolerance && Math.abs(px[i + 1] - g) <= tolerance &&
-              Math.abs(px[i + 2] - b) <= tolerance) {
-            counts[key] += 1;
-            if (key === 'spring' || key === 'point') {
-              const x = (i / 4) % copy.width, y = Math.floor(i / 4 / copy.width);
-              left = Math.min(left, x); right = Math.max(right, x);
-              top = Math.min(top, y); bottom = Math.max(bottom, y);
-              sx += x; sy += y; n += 1;
-            }
-          }
-        }
-      }
-      const body = n > 0 ? { left, right, top, bottom, cx: sx / n, cy: sy / n, width: right - left } : null;
-      return { counts, body };
-    };
-    window.testDifferingPixels = (a, b) => {
-      const p = shots.get(a), q = shots.get(b);
-      let d = 0;
-      for (let i = 0; i < p.length; i += 4) if (p[i] !== q[i] || p[i + 1] !== q[i + 1] || p[i + 2] !== q[i + 2]) ++d;
-      return d;
-    };
-  });
-}
-
-class Page {
-  constructor(page) {
-    this.page = page;
-    this.shots = 0;
-  }
-
-  async picture(name = `shot${++this.shots}`) {
-    const colours = { floor: FLOOR, nearWall: NEAR_WALL, farWall: FAR_WALL, spring: SPRING, point: POINT };
-    const shot = await this.page.evaluate(([n, c]) => window.testPicture(n, c, 3), [name, colours]);
-    return { name, ...shot };
-  }
-
-  differing(a, b) { return this.page.evaluate(([x, y]) => window.testDifferingPixels(x, y), [a.name, b.name]); }
-
-  async keys(...keys) { for (const k of keys) await this.page.keyboard.press(k); }
-
-  // The status line's exact values.
-  async status() {
-    return this.page.evaluate(() => {
-      const s = document.getElementById('status');
-      return { simTime: Number(s.dataset.simTime), steps: Number(s.dataset.steps), text: s.textContent };
-    });
-  }
-
-  switchOn(key) { return this.page.getAttribute(`#flags [data-key="${key}"]`, 'aria-checked').then((v) => v === 'true'); }
-
-  // Page coordinates of a canvas pixel.
-  async canvasPoint(x, y) {
-    const box = await this.page.locator('#view').boundingBox();
-    return { x: box.x + x * box.width / 800, y: box.y + y * box.height / 600 };
-  }
-
-  async drag(button, from, to) {
-    const a = await this.canvasPoint(...from), b = await this.canvasPoint(...to);
-    await this.page.mouse.move(a.x, a.y);
-    await this.page.mouse.down({ button });
-    await this.page.mouse.move(b.x, b.y, { steps: 5 });
-    await this.page.mouse.up({ button });
-  }
-
-  // True when the picture stays the same as `reference` over the next seconds.
-  async staysTheSame(reference, seconds = 2) {
-    const deadline = Date.now() + seconds * 1000;
-    let shots = 0;
-    while (Date.now() < deadline || shots < 3) {
-      if (await this.differing(await this.picture('still-check'), reference) > 0) return false;
-      ++shots;
-      await sleep(200);
-    }
-    return true;
-  }
-
-  // The last of several pictures over a second or more, each barely different from the one
-  // before; null while the picture still moves.
-  async settled() {
-    let previous = await this.picture('settle-a');
-    const start = Date.now();
-    for (let i = 0; i < 3 || Date.now() - start < 1000; ++i) {
-      await sleep(300);
-      const next = await this.picture(i % 2 ? 'settle-a' : 'settle-b');
-      if (await this.differing(previous, next) >= STILL_PIXELS) return null;
-      previous = next;
-    }
-    return previous;
-  }
-}
-
-function within(box, expected, slack) {
-  return ['left', 'right', 'top', 'bottom'].every((k) => Math.abs(box[k] - expected[k]) <= slack);
-}
-const show = (b) => b ? `x ${b.left}..${b.right}, y ${b.top}..${b.bottom}` : 'nothing';
 
 async function testLoads(p, errors) {
   const text = await p.page.textContent('#console');
@@ -190,17 +42,6 @@ async function testFirstPicture(p) {
   `the cube is drawn at ${show(box)}, between ${show(hanging)} and ${show(landed)}`);
 }
 
-// '1' until the picture shows the one-cube scene at its start, and it stays still.
-async function restartHanging(p) {
-  const expected = expectedCubeBox(HANGING);
-  return waitFor(async () => {
-    await p.keys('1');
-    await sleep(200);
-    const shot = await p.picture('hanging');
-    return shot.body && within(shot.body, expected, 3) && await p.staysTheSame(shot, 1) ? shot : null;
-  }, `the cube hanging still where it starts (${show(expected)})`);
-}
-
 async function testFlagSwitchFollowsKeys(p) {
   check(await p.switchOn('g'), 'the gravity switch shows gravity on at the start');
   await p.keys('g');
@@ -223,17 +64,6 @@ async function testRightDrag(p, still) {
 
   await p.drag('right', [250, 450], [900, 450]);
   await expectMoveTowardPlusY(p, still, 'a right drag to the right');
-}
-
-// The first clear move of the cube tells the direction of the push; one the wrong way would
-// come back only after a bounce off the near wall.
-async function expectMoveTowardPlusY(p, still, what) {
-  const d = await waitFor(async () => {
-    const b = (await p.picture()).body;
-    const shift = b ? [b.cx - still.body.cx, b.cy - still.body.cy] : [0, 0];
-    return Math.abs(shift[0]) + Math.abs(shift[1]) >= 10 ? shift : null;
-  }, `the cube to move after ${what}`);
-  check(d[0] > 0 && Math.abs(d[1]) < d[0], `${what} moves the cube toward +y (right on screen), it moved by ${d}`);
 }
 
 async function testFallAndSettle(p, still) {
@@ -298,6 +128,7 @@ async function saveScreenshot(p, file) {
   }, 'the twenty-cube row in front of the far wall');
   await waitFor(() => p.settled(), 'the row to land');
   await sleep(500);  // the status line and the plot catch up with the landed row
+  await p.page.evaluate(() => document.activeElement.blur());  // no focus ring in the picture
   await p.page.screenshot({ path: file });
 }
 
@@ -312,19 +143,9 @@ async function main() {
   const errors = [];
   try {
     const url = await address;
-    browser = await chromium.launch({
-      executablePath: '/usr/bin/chromium',
-      args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
-    const page = await browser.newPage({ viewport: { width: 1240, height: 900 } });
-    page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
-    page.on('pageerror', (e) => errors.push(e.message));
-    page.on('requestfailed', (r) => errors.push(`request failed: ${r.url()}`));
-    await page.goto(url);
-    await page.waitForSelector('body[data-ready=true]', { timeout: WAIT_LIMIT_MS });
-    await installPictureReader(page);
-    const p = new Page(page);
+    browser = await launchChromium();
+    const context = await browser.newContext({ viewport: { width: 1240, height: 900 } });
+    const p = await openPage(context, url, errors);
 
     const steps = [
       ['the page loads without a console error and shows the banner and the key help', () => testLoads(p, errors)],

@@ -4,42 +4,12 @@
 // the same hash and stays paused; damaged addresses are named and leave the page working.
 //
 //   node run_test.mjs SITE TREMBLO_SIM
-import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { chromium } from 'playwright-core';
-
-const WAIT_LIMIT_MS = 60000;
-class Failure extends Error {}
-function check(condition, message) { if (!condition) throw new Failure(message); }
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function waitFor(condition, what) {
-  const deadline = Date.now() + WAIT_LIMIT_MS;
-  for (;;) {
-    const result = await condition();
-    if (result) return result;
-    if (Date.now() > deadline) throw new Failure(`gave up after ${WAIT_LIMIT_MS / 1000} s waiting for ${what}`);
-    await sleep(100);
-  }
-}
-
-function serve(site) {
-  const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', site, '0'],
-    { stdio: ['ignore', 'pipe', 'ignore'] });
-  const address = new Promise((resolve, reject) => {
-    let out = '';
-    server.stdout.on('data', (data) => {
-      out += data;
-      const m = /http:\/\/127\.0\.0\.1:\d+\//.exec(out);
-      if (m) resolve(m[0]);
-    });
-    server.on('exit', (code) => reject(new Error(`the web server ended with status ${code}`)));
-  });
-  return { server, address };
-}
+import { Failure, WAIT_LIMIT_MS, check, launchChromium, serve, sleep, waitFor } from './harness.mjs';
 
 // The native runner's hash and step count for a run file or address.
 function replayNatively(sim, run) {
@@ -135,10 +105,10 @@ async function testSharedAddressReplays(browser, url, shown, sim, dir) {
   const fresh = await openPage(browser, url);
   try {
     const p = fresh.page;
-    await waitFor(async () => /replaying the link: step \d+ of \d+/.test((await status(p)).text), 'the replay in the status line');
+    await waitFor(async () => /playing the run: step \d+ of \d+/.test((await status(p)).text), 'the replay in the status line');
     const ended = await waitFor(async () => {
       const s = await status(p);
-      return !s.text.includes('replaying') && await p.textContent('#pause') === 'run' ? s : null;
+      return !s.text.includes('playing the run') && await p.textContent('#pause') === 'run' ? s : null;
     }, 'the replay to end, paused');
     const settled = await pausedStatus(p);
     check(settled.hash === shown.hash && settled.steps === shown.steps && ended.hash === shown.hash,
@@ -190,11 +160,7 @@ async function main() {
   const started = Date.now();
   try {
     const site = await address;
-    browser = await chromium.launch({
-      executablePath: '/usr/bin/chromium',
-      args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
+    browser = await launchChromium();
     const first = await openPage(browser, site);
     const shown = await testSessionReplaysNatively(first.page, sim, dir);
     console.log(`ok: keys, drags, a switch, a scene button, pause and a step, downloaded, replay natively to ${shown.hash}`);

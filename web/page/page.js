@@ -1,17 +1,22 @@
 // The page: the simulation's module, its main loop on the browser's timers, the picture, the
 // keys and drags on the canvas, and the control panel.
+import { installCapture } from './capture.js';
 import { EnergyPlot } from './energy_plot.js';
+import { PointerInput } from './pointer_input.js';
 import { Renderer } from './renderer.js';
 import { RunPanel } from './run_panel.js';
+import { installScenes } from './scene_panel.js';
+import { installSettings } from './settings_panel.js';
+import { keepSharp } from './sharp_canvas.js';
+import { installViewControls } from './view_controls.js';
 
 const STATUS_INTERVAL_MS = 250;
-// The toolkit's codes: buttons 0 left, 1 middle, 2 right; states 0 down, 1 up.
-const BUTTON_DOWN = 0, BUTTON_UP = 1;
 // Keys that are no single character, as the toolkit's keyboard callback receives them.
-const CONTROL_KEYS = { Backspace: 8, Tab: 9, Enter: 13, Escape: 27, Delete: 127 };
+const CONTROL_KEYS = { Backspace: 8, Enter: 13, Escape: 27, Delete: 127 };
 
 const sim = await createTremblo();
 const canvas = document.getElementById('view');
+keepSharp(canvas);
 const renderer = new Renderer(canvas);
 const plot = new EnergyPlot(document.getElementById('plot'));
 const statusLine = document.getElementById('status');
@@ -79,6 +84,7 @@ function updateStatus() {
   statusLine.dataset.hash = run.hash;
   showPaused();
   showFlags(s.flags);
+  showSettings();
   const legend = document.querySelectorAll('#legend span');
   s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
   plot.draw();
@@ -86,47 +92,42 @@ function updateStatus() {
 
 // --- Keys and drags on the canvas --------------------------------------------------------------
 
-let mouse = { x: 0, y: 0 };
-function canvasPixel(event) {
-  const r = canvas.getBoundingClientRect();
-  return { x: Math.floor((event.clientX - r.left) * canvas.width / r.width),
-    y: Math.floor((event.clientY - r.top) * canvas.height / r.height) };
-}
+const SCENE_KEYS = '1234567sqp';
+let showPreparedScene = () => {};
 
 function key(code) {
-  sim._webKey(code, mouse.x, mouse.y);
+  sim._webKey(code, input.position.x, input.position.y);
   showFlags(sim._webFlags());
+  const c = String.fromCharCode(code);
+  if (SCENE_KEYS.includes(c)) showPreparedScene(c);
+}
+
+// Every mouse event of the simulation's, from mouse, pen or touch: window pixels, the
+// toolkit's button and state codes.
+function mouse(button, state, x, y) {
+  sim._webMouse(button, state, x, y);
+}
+
+// Keys typed into a text field are text, not commands.
+function typingInto(target) {
+  return target instanceof HTMLElement &&
+    (target.isContentEditable || target.matches('textarea, select, input:not([type=range], [type=checkbox], [type=button])'));
 }
 
 document.addEventListener('keydown', (event) => {
-  if (event.ctrlKey || event.metaKey || event.altKey) return;
+  // Tab moves the focus through the page; it does nothing in the simulation.
+  if (event.ctrlKey || event.metaKey || event.altKey || event.key === 'Tab' || typingInto(event.target)) return;
   // Space and Enter on a focused panel button press that button.
   if (event.target instanceof HTMLButtonElement && (event.key === ' ' || event.key === 'Enter')) return;
   const code = event.key.length === 1 ? event.key.charCodeAt(0) : CONTROL_KEYS[event.key];
   if (code === undefined || code > 255) return;
-  if (event.key === ' ' || event.key === 'Tab') event.preventDefault();
+  // Space would scroll the page.
+  if (event.key === ' ') event.preventDefault();
   key(code);
 });
 
-// Buttons pressed on the canvas; their release counts wherever it happens, in canvas pixels
-// (outside the canvas too), as the window's drags do.
-const held = new Set();
-canvas.addEventListener('mousedown', (event) => {
-  canvas.focus();
-  event.preventDefault();
-  mouse = canvasPixel(event);
-  held.add(event.button);
-  sim._webMouse(event.button, BUTTON_DOWN, mouse.x, mouse.y);
-});
-window.addEventListener('mouseup', (event) => {
-  if (!held.delete(event.button)) return;
-  mouse = canvasPixel(event);
-  sim._webMouse(event.button, BUTTON_UP, mouse.x, mouse.y);
-});
-window.addEventListener('mousemove', (event) => { mouse = canvasPixel(event); });
-// The right button drags; it opens no menu on the canvas, nor where a drag from it ends.
-canvas.addEventListener('contextmenu', (event) => event.preventDefault());
-window.addEventListener('contextmenu', (event) => { if (held.size > 0) event.preventDefault(); });
+const viewControls = installViewControls(sim, document.getElementById('reset-view'), document.getElementById('touch-right'));
+const input = new PointerInput(canvas, { mouse, ...viewControls });
 
 // --- The panel -----------------------------------------------------------------------------------
 
@@ -147,6 +148,18 @@ stepButton.addEventListener('click', () => {
   sim._webStepOnce();
   updateStatus();
 });
+// Commands of the panel's (a scene, settings), carried out and recorded as the run's own; the
+// reader's message about a bad line, or null.
+function playCommands(text) {
+  const bytes = new TextEncoder().encode(text);
+  const at = sim._webRunBuffer(bytes.length);  // may grow the memory, and so replace HEAPU8
+  sim.HEAPU8.set(bytes, at);
+  return sim._webPlayCommands() ? null : sim.UTF8ToString(sim._webRunMessage());
+}
+const showSettings = installSettings(sim, document.getElementById('settings'), document.getElementById('design-values'),
+  playCommands);
+installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),
+  () => `tremblo-${runPanel.status().steps}`);
 
 // --- Start: the window's banner and key help, the first scene, the loop --------------------------
 
@@ -156,6 +169,15 @@ document.getElementById('console').textContent = text;
 
 sim._webStart();
 await runPanel.start();
+const sceneMessage = document.getElementById('scene-message');
+try {
+  showPreparedScene = await installScenes({ menu: document.getElementById('scene-menu'),
+    editor: document.getElementById('scene-editor'), build: document.getElementById('build'), message: sceneMessage },
+  playCommands);
+} catch (e) {
+  // The rest of the page works without the scene files.
+  sceneMessage.textContent = `the scene files could not be loaded: ${e.message}`;
+}
 showFlags(sim._webFlags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);

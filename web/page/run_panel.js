@@ -29,7 +29,9 @@ export class RunPanel {
       this.say(`<link>: ${e.message}; the page starts afresh`, true);
       return;
     }
-    this.sim.HEAPU8.set(bytes, this.sim._webRunBuffer(bytes.length));
+    // The buffer first: making it may grow the module's memory, which replaces HEAPU8.
+    const at = this.sim._webRunBuffer(bytes.length);
+    this.sim.HEAPU8.set(bytes, at);
     if (!this.sim._webPlayRun(linked.paused ? 1 : 0)) {
       this.say(`${this.sim.UTF8ToString(this.sim._webRunMessage())}; the page starts afresh`, true);
     }
@@ -42,7 +44,7 @@ export class RunPanel {
     const playing = s[0] !== 0, steps = s[3];
     const hash = this.sim.UTF8ToString(this.sim._webStateHash());
     this.download.disabled = this.share.disabled = playing;
-    const text = playing ? `replaying the link: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
+    const text = playing ? `playing the run: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
     return { text, playing, steps, hash };
   }
 

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Mutation test of the step: applies each mutant of a list alone to the source tree, rebuilds the
+# fast tests and the headless runner, runs them and the pinned hashes, puts the file back and
+# says whether the tests killed the mutant (some test failed) or it survived.
+#
+#   scripts/mutate.sh [LIST] [BUILD_DIR]     (make mutation; LIST: tests/mutation/mutants.txt)
+#   ONLY=REGEX scripts/mutate.sh             only the mutants whose file or description matches
+#
+# The list holds records separated by blank lines, `#` lines are comments:
+#   file: sim/spring_pass.cpp          the file, from the top of the tree
+#   find: if (kBreakable) special ...  text that must occur exactly once in that file
+#   into: ...                          what replaces it (empty: it is deleted)
+#   what: a group never tears          what the fault does
+#   equivalent: why no input can tell it apart   (only on mutants that are)
+# In find and into, \n stands for a line break (the next line's indentation follows it).
+# A mutant whose text is not found once is "stale" (the code moved on: point it at the code as
+# it now is). A mutant that does not compile is "unbuildable". Neither counts in the kill rate,
+# nor do the equivalent ones. Ctrl-C, a failure or a kill by TERM puts the file back too.
+# Exits 0 when every mutant not marked equivalent was killed and no marked one was.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+list=${1:-tests/mutation/mutants.txt}
+build=${2:-build-mutation}
+jobs=${JOBS:-2}
+only=${ONLY:-}
+targets=(tremblo_unit_tests tremblo_perf_tests tremblo-sim)
+
+[ -f "$list" ] || { echo "mutate: no list $list"; exit 2; }
+work=$(mktemp -d)
+mutated=""
+restore() {
+  if [ -n "$mutated" ]; then
+    cp "$work/original" "$mutated" && touch "$mutated"
+    mutated=""
+  fi
+}
+trap 'restore; rm -rf "$work"' EXIT
+trap 'restore; echo; echo "mutate: interrupted; the tree is as it was"; exit 130' INT
+trap 'restore; exit 143' TERM
+
+# The fast tests: the pinned hashes first (cheapest, and they see any change of results), then
+# the unit tests and the step against its plain one-at-a-time form.
+run_tests() {
+  local sim=$build/tools/tremblo-sim name hash
+  while read -r name hash; do
+    [ "$(timeout 120 "$sim" "examples/$name" --hash 2>/dev/null)" = "$hash" ] || return 1
+  done < <(grep -v -e '^#' -e '^[[:space:]]*$' tests/determinism/pinned_hashes.txt)
+  timeout 300 "$build/tests/tremblo_unit_tests" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1 || return 1
+  timeout 300 "$build/tests/tremblo_perf_tests" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1 || return 1
+}
+
+rebuild() { cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1; }
+
+# Replaces the one occurrence of $2 in file $1 by $3; prints how often $2 occurs.
+replace_once() {
+  python3 - "$@" <<'EOF'
+import sys
+path, find, into = (arg.replace("\\n", "\n") for arg in sys.argv[1:4])
+text = open(path, encoding="utf-8").read()
+count = text.count(find) if find else 0
+print(count)
+if count == 1:
+    open(path, "w", encoding="utf-8").write(text.replace(find, into))
+EOF
+}
+
+echo "mutate: building $build (Release, no window, no sanitizers)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF \
+  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$work/build.log" 2>&1 &&
+  rebuild || { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
+run_tests || { echo "mutate: the tests fail on the tree as it is; fix that first"; exit 1; }
+
+killed=0 survived=0 equivalent=0 stale=0 unbuildable=0 wrongly_equivalent=0 number=0
+survivors=()
+
+try_mutant() {
+  local file=$1 find=$2 into=$3 what=$4 why=$5 count verdict
+  number=$((number + 1))
+  if [ -n "$only" ] && ! [[ "$file $what" =~ $only ]]; then return; fi
+  local label
+  label=$(printf '%3d %-28s %s' "$number" "$file" "$what")
+  if [ ! -f "$file" ]; then
+    echo "$label: stale (no such file)"; stale=$((stale + 1)); return
+  fi
+  cp "$file" "$work/original"
+  mutated=$file
+  count=$(replace_once "$file" "$find" "$into")
+  if [ "$count" != 1 ]; then
+    restore
+    echo "$label: stale (text found $count times)"; stale=$((stale + 1)); return
+  fi
+  if ! rebuild; then
+    restore
+    echo "$label: unbuildable"; unbuildable=$((unbuildable + 1)); return
+  fi
+  # (the shell's own note of a test stopped by a signal, a floating-point trap say, goes too)
+  if run_tests 2>/dev/null; then verdict=survived; else verdict=killed; fi
+  restore
+  if [ -n "$why" ]; then
+    if [ "$verdict" = killed ]; then
+      echo "$label: killed, yet marked equivalent: the mark is wrong"
+      wrongly_equivalent=$((wrongly_equivalent + 1)); killed=$((killed + 1))
+    else
+      echo "$label: equivalent ($why)"; equivalent=$((equivalent + 1))
+    fi
+  elif [ "$verdict" = killed ]; then
+    echo "$label: killed"; killed=$((killed + 1))
+  else
+    echo "$label: SURVIVED"; survived=$((survived + 1)); survivors+=("$number")
+  fi
+}
+
+file="" find="" into="" what="" why="" have_find=0
+flush_record() {
+  if [ -n "$file" ]; then
+    if [ "$have_find" = 1 ]; then
+      try_mutant "$file" "$find" "$into" "$what" "$why"
+    else
+      echo "mutate: $list: a record for $file has no find: line"; exit 2
+    fi
+  fi
+  file="" find="" into="" what="" why="" have_find=0
+}
+line_number=0
+while IFS= read -r line || [ -n "$line" ]; do
+  line_number=$((line_number + 1))
+  case $line in
+    '#'*) ;;
+    '') flush_record ;;
+    'file: '*) file=${line#file: } ;;
+    'find: '*) find=${line#find: }; have_find=1 ;;
+    'into:'*) into=${line#into:}; into=${into# } ;;
+    'what: '*) what=${line#what: } ;;
+    'equivalent: '*) why=${line#equivalent: } ;;
+    *) echo "mutate: $list:$line_number: not a record line: $line"; exit 2 ;;
+  esac
+done <"$list"
+flush_record
+
+counted=$((killed + survived))
+echo
+echo "killed $killed, survived $survived${survivors[*]:+ (${survivors[*]})}; equivalent $equivalent," \
+  "stale $stale, unbuildable $unbuildable"
+if [ "$counted" -gt 0 ]; then
+  echo "kill rate: $killed of $counted non-equivalent mutants, $(awk -v k="$killed" -v n="$counted" 'BEGIN { printf "%.1f", 100 * k / n }')%"
+fi
+[ "$wrongly_equivalent" -eq 0 ] && [ "$survived" -eq 0 ]
