@@ -16,6 +16,7 @@
 #include "model/spring.h"
 #include "model/volume_element.h"
 #include "sim/room.h"
+#include "sim/spring_pass.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
