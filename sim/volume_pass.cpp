@@ -50,7 +50,8 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
             addToForce(*elements[i + j]->corners[1], negateXyz(F[j]));
         }
     };
-    VolumeElement* rest = first != o.firstElement ? first : walkInBlocks(elements, n, first, block);
+    // Another chain than the scene's fails the check of its first block and goes along its links.
+    VolumeElement* rest = walkInBlocks(elements, n, first, block);
     // The chain goes on past the order, or leaves it: elements hung on or relinked by hand.
     for (VolumeElement* e = rest; e != nullptr; e = e->next) e->addVolumeForce(K);
 }

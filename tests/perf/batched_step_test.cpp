@@ -400,6 +400,23 @@ TEST_F(BatchedStepTest, LinksEditedByHandAnywhereInABlockWhileSpringsCarryForce)
     }
 }
 
+TEST_F(BatchedStepTest, AnchorListedBeforeAndAfterAHandEditKeepsItsFirstForce) {
+    // The anchor's first spring is taken in blocks; a hand edit further on sends the walk along
+    // the links, where it meets the anchor's second spring: the anchor is not cleared again.
+    auto start = [] {
+        onKey('3', 0, 0);
+        MassPoint* anchor = make<MassPoint>(0.5f, 0.5f, 3.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
+        SpringListNode* cell = make<SpringListNode>();
+        cell->spring = make<Spring>(anchor, leadCube->corners[5], 900.0f, 7000.0f, 0.5f);
+        cell->next = springList->next;
+        springList->next = cell;
+        springList->append(make<Spring>(anchor, leadCube->corners[6], 900.0f, 7000.0f, 0.5f));
+    };
+    expectSameAsPlainSteps(start, 20, [](int step) {
+        if (step == 10) editLinkByHand(Walk::kSprings, 40);
+    });
+}
+
 TEST_F(BatchedStepTest, EachSpecialCaseInEachLaneAlone) {
     // A rope of eight springs from a fixed point through eight moving ones, each listed with
     // its b the previous spring's a, all pulling a little (length 1, rest length 0.9) but the one
