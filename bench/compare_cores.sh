@@ -17,6 +17,8 @@ mkdir -p "$work/base" "$work/new"
 (cd "$root" && git ls-files --cached --others --exclude-standard -z | xargs -0 cp --parents -t "$work/new")
 # Both run the working tree's runner, examples and benchmark drivers.
 for dir in tools examples bench; do rm -rf "${work:?}/base/$dir"; cp -r "$root/$dir" "$work/base/"; done
+# The runner reads the step's constants; a base from before they had a header of their own gets it.
+[ -f "$work/base/sim/constants.h" ] || cp "$root/sim/constants.h" "$work/base/sim/"
 
 failed=0
 for tree in base new; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # make bench: builds the benchmarks in build-bench, runs them and the yardstick (the same
-# integrator on flat arrays, ../shared/yardstick/) in one sitting and prints both side by side.
-# Then the headless runner compiled to WebAssembly under node, beside the native runner. The
-# machine is shared, so each figure is the fastest of several repetitions.
+# integrator on flat arrays, ../shared/yardstick/) in one sitting and prints both side by side,
+# then the instructions per spring-step that callgrind counts. Then the headless runner compiled
+# to WebAssembly under node, beside the native runner. The machine is shared, so each figure is
+# the fastest of several repetitions.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD:-$root/build-bench}
@@ -51,8 +52,12 @@ fi
 
 python3 "$root/bench/summary.py" "$build/bench.json" "$yard_results"
 
+# Instructions per spring-step, which the machine's load does not change (callgrind).
+cmake --build "$build" -j 2 --target tremblo-sim tremblo_count >/dev/null
+echo
+bash "$root/bench/instructions.sh" "$build"
+
 # The web version: the headless runner compiled to WebAssembly, under node, beside the native
 # runner on the twenty-small-cubes scene (make web builds it, installing emscripten if missing).
-cmake --build "$build" -j 2 --target tremblo-sim >/dev/null
 make -C "$root" web >"$build/web-build.log" 2>&1 || { cat "$build/web-build.log"; exit 1; }
 bash "$root/bench/web_vs_native.sh" "$build/tools/tremblo-sim" "$root/build-web/tremblo-sim.js" "$repetitions"

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "sim/constants.h"
 #include "sim/world.h"
 
 namespace {
 
-constexpr float kPushScale = 0.1f;
 constexpr int kLeftPushSteps = 100;
 constexpr int kRightPushSteps = 200;
 

@@ -93,7 +93,7 @@ void pinCorners(int cube, unsigned corners) {
             before->next = p->next;
         }
     }
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
     // The chain's remembered end may be a point just taken out.
     sceneStorage().hints.chainHead = nullptr;
 }

@@ -16,7 +16,7 @@ MassPoint::MassPoint(float x, float y, float z, const Vec3& startVelocity, float
     last->next = this;
     hints.chainHead = chainHead;
     hints.chainLast = this;
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
 }
 
 void MassPoint::attachSpring(Spring* spring) { springs->appendToPointList(spring); }

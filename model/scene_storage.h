@@ -81,6 +81,13 @@ public:
     void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
 
     EndHints hints;
+    // Counts the operations that change a link of the scene: a spring listed or unlinked, a
+    // point joining a chain, elements hung on. The step compares it with the count it last read
+    // the scene's order at.
+    std::uint64_t linkEdits = 0;
+    // The step's own records of this scene (its order and scratch), made on the step's first
+    // use: they go with the scene, so a restart starts them afresh with everything else.
+    std::shared_ptr<void> stepRecords;
 
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }

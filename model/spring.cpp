@@ -23,20 +23,24 @@ Spring::Spring(MassPoint* endA, MassPoint* endB, float springStiffness, float sp
 float currentLength(const Spring& spring) { return length(spring.a->position - spring.b->position); }
 
 SpringList Spring::applyForce(SpringList head, bool breakable, bool plastic) {
+    return addElasticForce(breakable, plastic).tears ? head->remove(this) : head;
+}
+
+ElasticOutcome Spring::addElasticForce(bool breakable, bool plastic) {
     const Vec3 d = a->position - b->position;
     const float L = length(d);
 
-    if (plastic) yieldIfOverstrained(*this, L);
+    const bool yielded = plastic && yieldIfOverstrained(*this, L);
 
     // Coincident ends have no direction: such a spring exerts no force (and cannot tear).
-    if (L == 0.0f) return head;
+    if (L == 0.0f) return {yielded, false};
     const Vec3 F = elasticForce(d, L, restLength, stiffness);
 
-    if (breakable && tears<FloatMath>(F, tearForce)) return head->remove(this);
+    if (breakable && tears<FloatMath>(F, tearForce)) return {yielded, true};
 
     b->addForce(F);
     a->addForce(-F);
-    return head;
+    return {yielded, false};
 }
 
 void Spring::attachElement(VolumeElement* element) { elements.push_back(element); }

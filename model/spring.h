@@ -7,6 +7,12 @@
 struct MassPoint;
 struct VolumeElement;
 
+// What a spring's elastic force did besides pushing its ends.
+struct ElasticOutcome {
+    bool yielded;  // it took its current length as rest length (plastic)
+    bool tears;    // its force is above its tear force (breakable): it pushed nothing
+};
+
 // A damped elastic link between two points. With d = a.position - b.position and L = |d|,
 // a stretched spring pulls b toward a and a toward b with (L - restLength) * stiffness.
 struct Spring {
@@ -19,6 +25,8 @@ struct Spring {
     // `breakable`. Returns the head of the global list, which moves on when this spring stood
     // in the head cell and tore.
     SpringList applyForce(SpringList head, bool breakable, bool plastic);
+    // The same, leaving a tearing spring in the list for the caller to unlink.
+    ElasticOutcome addElasticForce(bool breakable, bool plastic);
     // Records a volume element that has this spring as an edge.
     void attachElement(VolumeElement* element);
     // Plastic yield: every edge of every element of this spring takes its current length as
@@ -44,11 +52,3 @@ float currentLength(const Spring& spring);
 // rest length, and its elements take their current shape as rest shape. Returns whether it
 // yielded.
 bool yieldIfOverstrained(Spring& spring, float L);
-
-// First force pass of a step: clears the forces of every moving point and of every end of a
-// listed spring, then applies every listed spring's elastic force (tearing springs leave
-// the list). Runs in the step's lanes (sim/spring_pass.cpp).
-void applySpringForces();
-// Damping along every listed spring, opposing the change of its length: coefficient is
-// force per unit of length change per second.
-void applySpringDamping(float coefficient);

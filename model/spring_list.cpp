@@ -24,7 +24,7 @@ void SpringListNode::append(Spring* newSpring) {
     }
     cell->spring = newSpring;
     cell->next = make<SpringListNode>();
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
     if (hinted || walked > kLongWalk) {
         hints.listHead = this;
         hints.listEnd = cell->next;
@@ -48,7 +48,7 @@ Spring* SpringListNode::findByEnds(const MassPoint* p, const MassPoint* q) {
 
 SpringListNode* SpringListNode::remove(const Spring* target) {
     if (target == nullptr) return this;  // the terminator's null is no spring to remove
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
     if (spring == target) return next;
     if (next == nullptr) return this;
     SpringListNode* before = this;

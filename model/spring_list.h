@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 struct MassPoint;
 struct Spring;
 
@@ -32,8 +30,3 @@ SpringList newSpringList();
 // A new empty list for a point's own springs. Its cells are kept apart from those of the other
 // lists, so that the cells of the scene's list, which every step walks, lie one after another.
 SpringList newPointSpringList();
-
-// Counts the operations that change a link of the scene: a spring listed or unlinked, a point
-// joining a chain, elements hung on. The step compares it with the count it last read the
-// scene's order at.
-inline std::uint64_t linkEdits = 0;

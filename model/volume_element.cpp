@@ -25,14 +25,18 @@ VolumeElement::VolumeElement(MassPoint* c0, MassPoint* c1, MassPoint* c2, MassPo
 
 void VolumeElement::applyVolumeForce() {
     if (breakableOn || !volumeOn) return;
-    // Force per unit^3 of volume change, softer while springs are plastic.
-    const float K = plasticOn ? settings.plasticVolumeStiffness : settings.volumeStiffness;
+    addVolumeForce(volumeStiffness());
+}
+
+void VolumeElement::addVolumeForce(float K) {
     const Vec3& p0 = corners[0]->position;
     const Vec3 F = volumeForce(corners[1]->position - p0, corners[2]->position - p0, corners[3]->position - p0,
                                restVolume, K);
     corners[0]->addForce(F);
     corners[1]->addForce(-F);
 }
+
+float volumeStiffness() { return plasticOn ? settings.plasticVolumeStiffness : settings.volumeStiffness; }
 
 Vec3 VolumeElement::restPointToward(const MassPoint* from, const MassPoint* toward) const {
     const Vec3 d = toward->position - from->position;
@@ -53,7 +57,7 @@ void VolumeElement::recomputeRestVolume() {
 
 void appendElementChain(VolumeElement* chain, VolumeElement* tail) {
     if (chain == nullptr) return;  // nothing to hang the tail on
-    ++linkEdits;
+    ++sceneStorage().linkEdits;
     EndHints& hints = sceneStorage().hints;
     const bool hinted = hints.elementFirst == chain;
     VolumeElement* last = hinted ? hints.elementLast : chain;

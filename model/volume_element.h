@@ -15,6 +15,8 @@ struct VolumeElement {
     // Pushes c1 (and c0 the other way) so that the volume tends back to restVolume. Does
     // nothing while springs are breakable or the volume constraint is off.
     void applyVolumeForce();
+    // The same with stiffness K (force per unit^3 of volume change), whatever the flags.
+    void addVolumeForce(float K);
     // Rest volume from the rest lengths of the three edges at c0 along their current directions.
     void recomputeRestVolume();
     // The point at the rest distance from `from` (by the spring joining them) toward `toward`.
@@ -26,9 +28,8 @@ struct VolumeElement {
     MassPoint* corners[4];
 };
 
-// applyVolumeForce on every element of the chain that starts at first, in chain order. Runs in
-// the step's lanes (sim/volume_pass.cpp).
-void applyVolumeForces(VolumeElement* first);
+// The elements' stiffness now, force per unit^3 of volume change: softer while springs are plastic.
+float volumeStiffness();
 
 // Hangs tail (and everything behind it) after the last element of chain.
 void appendElementChain(VolumeElement* chain, VolumeElement* tail);

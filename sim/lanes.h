@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "model/mass_point.h"
+#include "model/spring.h"
 
 // A pass marked with this is compiled twice, for processors with AVX2 and for all others, and
 // the first call picks the one that fits. Both give the same bits: AVX2 only widens registers
@@ -29,7 +30,10 @@
 // Eight-lane vectors pass only between always-inlined functions (a call that passed one from a
 // clone for one instruction set to code built for another would garble it).
 #define LANE_INLINE __attribute__((always_inline)) inline
+#define LANE_INLINE_LAMBDA __attribute__((always_inline))
 
+// Springs or elements side by side in lanes of the force laws.
+constexpr std::size_t kLanes = 8;
 // Four lanes: x, y, z of a vector and a fourth lane that nothing reads.
 using Lanes = float __attribute__((vector_size(16)));
 using LaneMask = std::int32_t __attribute__((vector_size(16)));
@@ -52,19 +56,29 @@ LANE_INLINE Lanes loadLanes(const void* at) {
     std::memcpy(&four, at, sizeof four);
     return four;
 }
+// The fields of a point that the lanes read four at a time lie one after another.
+static_assert(sizeof(Vec3) == 3 * sizeof(float) && offsetof(Vec3, z) == 2 * sizeof(float));
+static_assert(offsetof(MassPoint, position) == offsetof(MassPoint, mass) + sizeof(float) &&
+              offsetof(MassPoint, velocity) == offsetof(MassPoint, position) + sizeof(Vec3) &&
+              offsetof(MassPoint, force) == offsetof(MassPoint, velocity) + sizeof(Vec3) &&
+              offsetof(MassPoint, damping) == offsetof(MassPoint, force) + sizeof(Vec3));
 // A point's position x, y, z in lanes 1 to 3, after its mass in lane 0. A difference of two
 // such rows differs in lane 0 by a difference of masses, which cannot trap.
 LANE_INLINE Lanes loadPositionAt1(const MassPoint& p) { return loadLanes(&p.mass); }
 // A point's velocity x, y, z in lanes 1 to 3, after the position's z in lane 0. It does not read
 // the force after it, so it does not wait for a store to the force still pending.
 LANE_INLINE Lanes loadVelocityAt1(const MassPoint& p) { return loadLanes(&p.position.z); }
+// A spring's tear force, stiffness and rest length in lanes 0 to 2.
+LANE_INLINE Lanes loadSpringFields(const Spring& s) {
+    static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
+                  offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8 &&
+                  offsetof(Spring, tearForce) + sizeof(Lanes) <= sizeof(Spring));
+    return loadLanes(&s.tearForce);
+}
 // A point's force x, y, z and, in the fourth lane, the damping that follows it in the record.
 // Rows added to it carry -0.0 in the fourth lane, and damping + -0.0 is damping, bit for bit,
 // so storing the row back leaves the damping as it was.
-LANE_INLINE char* forceRowOf(MassPoint& p) {
-    static_assert(offsetof(MassPoint, damping) == offsetof(MassPoint, force) + sizeof(Vec3));
-    return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force);
-}
+LANE_INLINE char* forceRowOf(MassPoint& p) { return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force); }
 LANE_INLINE Lanes loadForceRow(MassPoint& p) { return loadLanes(forceRowOf(p)); }
 LANE_INLINE void storeForceRow(MassPoint& p, Lanes row) { std::memcpy(forceRowOf(p), &row, sizeof row); }
 // Adds the x, y, z lanes of v to p.force.
@@ -87,11 +101,8 @@ public:
     }
     // Adds v to p's force: in the register if it is held, else in memory.
     LANE_INLINE void add(MassPoint& p, Lanes v) {
-        if (&p == held_) {
-            value_ = value_ + v;
-        } else {
-            addToForce(p, v);
-        }
+        if (&p == held_) value_ = value_ + v;
+        else addToForce(p, v);
     }
     LANE_INLINE void flush() {
         if (held_ != nullptr) storeForceRow(*held_, value_);
@@ -102,8 +113,6 @@ private:
     MassPoint* held_ = nullptr;
     Lanes value_{};
 };
-
-LANE_INLINE Lanes additionRow(const Vec3& v) { return Lanes{v.x, v.y, v.z, -0.0f}; }
 
 LANE_INLINE Lanes8 join(Lanes low, Lanes high) { return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7); }
 LANE_INLINE Lanes lowHalf(Lanes8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
@@ -143,13 +152,15 @@ struct LaneMath {
     }
 };
 
-// Lanes kFirst, kFirst + 1 and kFirst + 2 of eight rows into lanes of x, y and z, rows 0-3 in
-// the low half and 4-7 in the high half.
+// Lanes kFirst, kFirst + 1 and kFirst + 2 of eight rows into lanes of x, y and z. The even
+// rows go to the low half and the odd rows to the high half (row j to lane laneOf(j)), so that
+// untranspose8 gives rows two by two, each pair one 32-byte store.
+constexpr int laneOf(int row) { return row % 2 * 4 + row / 2; }
 template <int kFirst = 0>
 LANE_INLINE Vec3Of<Lanes8> transpose8(const Lanes r[8]) {
     constexpr int x = kFirst, y = kFirst + 1, z = kFirst + 2;
-    const Lanes8 R0 = join(r[0], r[4]), R1 = join(r[1], r[5]), R2 = join(r[2], r[6]), R3 = join(r[3], r[7]);
-    // x0 x1 y0 y1 | x4 x5 y4 y5, then x2 x3 y2 y3 | x6 x7 y6 y7, and the same of z twice
+    const Lanes8 R0 = join(r[0], r[1]), R1 = join(r[2], r[3]), R2 = join(r[4], r[5]), R3 = join(r[6], r[7]);
+    // x0 x2 y0 y2 | x1 x3 y1 y3, then x4 x6 y4 y6 | x5 x7 y5 y7, and the same of z twice
     const Lanes8 t0 = __builtin_shufflevector(R0, R1, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
     const Lanes8 t1 = __builtin_shufflevector(R2, R3, x, 8 + x, y, 8 + y, 4 + x, 12 + x, 4 + y, 12 + y);
     const Lanes8 t2 = __builtin_shufflevector(R0, R1, z, 8 + z, z, 8 + z, 4 + z, 12 + z, 4 + z, 12 + z);
@@ -159,19 +170,16 @@ LANE_INLINE Vec3Of<Lanes8> transpose8(const Lanes r[8]) {
             __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13)};
 }
 
-// Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0).
+// Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0), row j from lane laneOf(j).
 LANE_INLINE void untranspose8(const Vec3Of<Lanes8>& v, Lanes rows[8]) {
     const Lanes8 fill = broadcast8(-0.0f);
-    const Lanes8 t0 = __builtin_shufflevector(v.x, v.y, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x1 y1 | x4 y4 x5 y5
-    const Lanes8 t1 = __builtin_shufflevector(v.x, v.y, 2, 10, 3, 11, 6, 14, 7, 15);   // x2 y2 x3 y3 | x6 y6 x7 y7
-    const Lanes8 t2 = __builtin_shufflevector(v.z, fill, 0, 8, 1, 9, 4, 12, 5, 13);    // z0 - z1 - | z4 - z5 -
-    const Lanes8 t3 = __builtin_shufflevector(v.z, fill, 2, 10, 3, 11, 6, 14, 7, 15);  // z2 - z3 - | z6 - z7 -
-    const Lanes8 R[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
-                         __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
-                         __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
-                         __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
-    for (int i = 0; i < 4; ++i) {
-        rows[i] = lowHalf(R[i]);
-        rows[i + 4] = highHalf(R[i]);
-    }
+    const Lanes8 t0 = __builtin_shufflevector(v.x, v.y, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x2 y2 | x1 y1 x3 y3
+    const Lanes8 t1 = __builtin_shufflevector(v.x, v.y, 2, 10, 3, 11, 6, 14, 7, 15);   // x4 y4 x6 y6 | x5 y5 x7 y7
+    const Lanes8 t2 = __builtin_shufflevector(v.z, fill, 0, 8, 1, 9, 4, 12, 5, 13);    // z0 - z2 - | z1 - z3 -
+    const Lanes8 t3 = __builtin_shufflevector(v.z, fill, 2, 10, 3, 11, 6, 14, 7, 15);  // z4 - z6 - | z5 - z7 -
+    auto store = [rows](int first, Lanes8 pair) LANE_INLINE_LAMBDA { std::memcpy(rows + first, &pair, sizeof pair); };
+    store(0, __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13));  // rows 0 and 1
+    store(2, __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15));
+    store(4, __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13));
+    store(6, __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15));
 }

@@ -1,7 +1,23 @@
 // The springs' passes: eight springs at a time, their elastic and damping forces are computed
 // side by side in lanes by the force laws that Spring::applyForce uses one spring at a time.
-// A group in which a spring tears, yields or has no length goes one spring at a time through
-// Spring::applyForce itself.
+//
+// What is exact: every lane goes through the float operations of the one-at-a-time code, and
+// each point's force receives its additions in list order, so the walk in lanes gives the bits
+// of the walk one spring at a time. A group of eight in which a spring tears, yields or has no
+// length goes one spring at a time through Spring::addElasticForce itself, and after a yield so
+// does the rest of its block (the yield changed rest lengths that the lanes had read).
+//
+// Where ends outside the chain (anchors) are cleared: just before the group that holds their
+// first listed spring adds its forces, so that a point made an end by hand is cleared too.
+// Additions to one point are held in a register while they run on (HeldForce); the held force
+// is flushed before a clearing and before a spring goes one at a time, so that no store of it
+// comes after a write to the same force in memory.
+//
+// When damping walks the list again: the walk measures each spring's damping force into the
+// step's scratch (nothing for a spring that tore: it has left the list), and addMeasuredDamping
+// adds them after gravity and push. A walk that does not reach the end in blocks (links changed
+// by hand, or a list longer than the order) goes on along the links one spring at a time and
+// measures nothing; applySpringDamping then walks the list as it stands.
 
 #include "sim/spring_pass.h"
 
@@ -16,147 +32,146 @@
 
 namespace {
 
-constexpr int kLanes = 8;
+static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 
-// The damping coefficient asked for on the next springs' walk, and that of the forces the last
-// walk measured; 0 for none.
-float dampingToMeasure = 0.0f;
-float dampingMeasured = 0.0f;
+// Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
+constexpr Lanes kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
 
-// The forces of eight springs, and whether any of them tears, yields or has no length.
-struct GroupForces {
-    Spring* springs[kLanes];
-    Lanes8 L;
-    Lanes elastic[kLanes];  // on b; a gets the opposite
-    Lanes damping[kLanes];  // on a; b gets the opposite
-    bool special;
+// The springs' walk in lanes, and the ends outside the chain that it has cleared.
+class SpringWalk {
+public:
+    LANE_INLINE SpringWalk(const StepOrder& o, StepScratch& scratch, float coefficient)
+        : o_(o), damping_(scratch.damping.data()), ends_(scratch.ends.data()), coefficient_(coefficient),
+          fixedEnd_(o.fixedEnds.data()), fixedEndsEnd_(fixedEnd_ + o.fixedEnds.size()) {}
+
+    // The block of springs from list position `first`.
+    template <bool kBreakable, bool kPlastic>
+    LANE_INLINE void block(std::size_t first, std::size_t count) {
+        Spring* s[kBlock];
+        for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
+        // Big scenes' springs come from memory: fetch ahead those two blocks on.
+        for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[first + 2 * kBlock + j]->spring);
+        Lanes elastic[kBlock];
+        Lanes8 L[2];
+        bool special[2];
+        const std::size_t groups = count > kLanes ? 2 : 1;
+        for (std::size_t g = 0; g < groups; ++g) {
+            special[g] = group<kBreakable, kPlastic>(s + g * kLanes, first + g * kLanes, L[g], elastic + g * kLanes);
+        }
+        // A yield changes rest lengths that the lanes of the rest of the block may have read.
+        restChanged_ = false;
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
+            clearFixedEndsBefore(first + from + n);
+            if (!special[g] && !restChanged_) {
+                groupForces(s + from, elastic + from, n);
+            } else {
+                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g]);
+            }
+        }
+    }
+
+    // Stores the force held in a register; returns up to where the ends outside the chain
+    // (in order of first listing) are cleared.
+    LANE_INLINE const FixedEnd* finish() { held_.flush(); return fixedEnd_; }
+
+private:
+    // The elastic forces (on b) of the eight springs from list position `first`, and their damping
+    // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
+    // yields or has no length, and the lengths in L.
+    template <bool kBreakable, bool kPlastic>
+    LANE_INLINE bool group(Spring* const* s, std::size_t first, Lanes8& L, Lanes elastic[]) {
+        Lanes d[kLanes], w[kLanes], fields[kLanes];
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
+            d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
+            w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
+            fields[j] = loadSpringFields(*s[j]);
+        }
+        const Vec3Of<Lanes8> f = transpose8(fields);
+        const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
+        const Vec3Of<Lanes8> dv = transpose8<1>(d);
+        L = lengthOf<LaneMath>(dv);
+        // A spring of length zero goes one at a time; its lanes divide by one instead.
+        const LaneMask8 zero = L == 0.0f;
+        const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
+        const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
+        untranspose8(F, elastic);
+        untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient_)), damping_ + first);
+        LaneMask8 special = zero;
+        if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
+        if (kBreakable) special |= tears<LaneMath>(F, tearForce);
+        return anyLane(special);
+    }
+
+    // A group's springs one at a time through Spring::addElasticForce. A spring that tears
+    // leaves the list and is damped no more; the cells after it keep their links, so the walk
+    // in blocks goes on.
+    template <bool kBreakable, bool kPlastic>
+    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
+        held_.flush();
+        for (std::size_t j = 0; j < n; ++j) {
+            const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
+            if (outcome.tears) springList = springList->remove(s[j]);
+            restChanged_ |= outcome.yielded;
+            // No direction, or no spring any more: no damping.
+            if (outcome.tears || L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;
+        }
+    }
+    LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
+        for (std::size_t j = 0; j < n; ++j) {
+            held_.add(*s[j]->b, elastic[j]);
+            held_.addHeld(*s[j]->a, negateXyz(elastic[j]));
+        }
+    }
+    LANE_INLINE void clearFixedEndsBefore(std::size_t listPosition) {
+        for (; fixedEnd_ != fixedEndsEnd_ && fixedEnd_->firstListed < listPosition; ++fixedEnd_) {
+            held_.flush();
+            fixedEnd_->point->force = Vec3{};
+        }
+    }
+
+    const StepOrder& o_;
+    Lanes* damping_;
+    SpringEnds* ends_;
+    float coefficient_;
+    const FixedEnd *fixedEnd_, *fixedEndsEnd_;
+    HeldForce held_;
+    bool restChanged_ = false;  // a spring of the block yielded
 };
 
+// The walk in blocks, measuring damping forces and their springs' ends into d with coefficient c. Returns null when it
+// reached the end, else the cell from which it goes on along the links; `cleared` tells up to
+// where it cleared the ends outside the chain.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE void computeGroup(float coefficient, GroupForces& q) {
-    static_assert(offsetof(Spring, stiffness) == offsetof(Spring, tearForce) + 4 &&
-                  offsetof(Spring, restLength) == offsetof(Spring, tearForce) + 8);
-    Spring* const* s = q.springs;
-    Lanes d[kLanes], w[kLanes], fields[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        const MassPoint& a = *s[j]->a;
-        const MassPoint& b = *s[j]->b;
-        d[j] = loadPositionAt1(a) - loadPositionAt1(b);
-        w[j] = loadVelocityAt1(a) - loadVelocityAt1(b);
-        fields[j] = loadLanes(&s[j]->tearForce);
-    }
-    const Vec3Of<Lanes8> f = transpose8(fields);
-    const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
-    const Vec3Of<Lanes8> dv = transpose8<1>(d);
-    q.L = lengthOf<LaneMath>(dv);
-    // A spring of length zero is handled one at a time; its lanes divide by one instead.
-    const LaneMask8 zero = q.L == 0.0f;
-    const Lanes8 L = zero ? broadcast8(1.0f) : q.L;
-    const Vec3Of<Lanes8> elastic = elasticForce(dv, L, restLength, stiffness);
-    untranspose8(elastic, q.elastic);
-    untranspose8(dampingForce(dv, transpose8<1>(w), L, broadcast8(coefficient)), q.damping);
-    LaneMask8 special = zero;
-    if (kPlastic) special |= overstrained<LaneMath>(q.L, restLength);
-    if (kBreakable) special |= tears<LaneMath>(elastic, tearForce);
-    q.special = anyLane(special);
+LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& cleared) {
+    SpringWalk walk(o, d, c);
+    SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
+                                        [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
+                                            walk.block<kBreakable, kPlastic>(first, count);
+                                        });
+    cleared = walk.finish();
+    return goOn;
 }
 
-// Where the walk in groups stopped: null when it reached the end, else the cell from which the
-// walk goes on along the links, and how many fixed ends (in order of first listing) it cleared.
-struct Stop {
-    SpringListNode* cell;
-    std::size_t clearedFixedEnds;
-};
-
-// Springs are taken sixteen at a time, two groups computed before either is added: the two
-// groups' long chains of square roots and divisions are independent, so the processor overlaps
-// them. A block is taken only when its cells still follow each other along the links.
-template <bool kBreakable, bool kPlastic>
-LANE_INLINE Stop springsInGroups(StepOrder& o, float coefficient) {
-    const std::size_t n = o.cells.size();
-    SpringListNode* const* cells = o.cells.data();
-    MeasuredDamping* damping = o.damping.data();
-    const FixedEnd* fixedEnd = o.fixedEnds.data();
-    const FixedEnd* const fixedEndsEnd = fixedEnd + o.fixedEnds.size();
-    SpringListNode* next = springList;
-    HeldForce held;
-    constexpr std::size_t kBlock = 2 * kLanes;
-    for (std::size_t block = 0; block < n; block += kBlock) {
-        const std::size_t inBlock = std::min(kBlock, n - block);
-        if (!followLinks(cells + block, inBlock, next)) {
-            held.flush();
-            return Stop{next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
-        }
-        next = cells[block + inBlock - 1]->next;
-        // A short last group fills its lanes left over with the last spring.
-        GroupForces q[2];
-        for (std::size_t g = 0; g < inBlock; g += kLanes) {
-            for (int j = 0; j < kLanes; ++j) q[g / kLanes].springs[j] = cells[std::min(block + g + j, n - 1)]->spring;
-            computeGroup<kBreakable, kPlastic>(coefficient, q[g / kLanes]);
-        }
-        // A yield changes the rest lengths of the yielding spring and of the edges of its
-        // elements, any of which may come later in the block: from then on the block's springs
-        // go one at a time, with their rest lengths as they now stand.
-        bool restChanged = false;
-        for (std::size_t first = block; first < block + inBlock; first += kLanes) {
-            const std::size_t inGroup = std::min<std::size_t>(kLanes, n - first);
-            const GroupForces& group = q[(first - block) / kLanes];
-            const bool oneAtATime = group.special || restChanged;
-            if (oneAtATime || (fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup)) held.flush();
-            for (; fixedEnd != fixedEndsEnd && fixedEnd->firstListed < first + inGroup; ++fixedEnd) {
-                fixedEnd->point->force = Vec3{};
-            }
-            if (!oneAtATime) {
-                for (std::size_t j = 0; j < inGroup; ++j) {
-                    Spring& spring = *group.springs[j];
-                    held.add(*spring.b, group.elastic[j]);
-                    held.addHeld(*spring.a, negateXyz(group.elastic[j]));
-                    damping[first + j] = MeasuredDamping{spring.a, spring.b, group.damping[j]};
-                }
-                continue;
-            }
-            for (std::size_t j = 0; j < inGroup; ++j) {
-                Spring& spring = *group.springs[j];
-                const float L = group.L[j];
-                restChanged |= kPlastic && overstrained<FloatMath>(L, spring.restLength);
-                const std::uint64_t edits = linkEdits;
-                springList = spring.applyForce(springList, kBreakable, kPlastic);
-                if (linkEdits != edits) {  // it tore
-                    return Stop{cells[first + j]->next, static_cast<std::size_t>(fixedEnd - o.fixedEnds.data())};
-                }
-                // No direction, no damping either.
-                damping[first + j] = MeasuredDamping{L == 0.0f ? nullptr : spring.a, spring.b, group.damping[j]};
-            }
-        }
-    }
-    held.flush();
-    // The list may go on past the order's last cell.
-    return Stop{next->next != nullptr ? next : nullptr, o.fixedEnds.size()};
+WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& e) {
+    if (breakableOn) return plasticOn ? inBlocks<true, true>(o, d, c, e) : inBlocks<true, false>(o, d, c, e);
+    return plasticOn ? inBlocks<false, true>(o, d, c, e) : inBlocks<false, false>(o, d, c, e);
 }
 
-WIDER_WHERE_AVAILABLE Stop elasticForces(StepOrder& o, float coefficient) {
-    if (breakableOn) {
-        return plasticOn ? springsInGroups<true, true>(o, coefficient) : springsInGroups<true, false>(o, coefficient);
-    }
-    return plasticOn ? springsInGroups<false, true>(o, coefficient) : springsInGroups<false, false>(o, coefficient);
-}
-
-// The rest of the walk along the links from `cell`, one spring at a time, after a spring tore
-// or where the order no longer follows the links. Each end outside the chain is cleared before
-// its first force, unless the walk so far has cleared it.
-void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFixedEnds) {
-    readOrderAgain();
-    std::vector<MassPoint*>& cleared = o.clearedOnTheWay;
+// The rest of the walk along the links from `cell`, one spring at a time. Each end outside the
+// chain is cleared before its first force, unless the walk in blocks has cleared it.
+void springsAlongLinks(const StepOrder& o, SpringListNode* cell, const FixedEnd* clearedEnd) {
+    std::vector<MassPoint*>& cleared = stepScratch().clearedOnTheWay;
     cleared.clear();
-    for (std::size_t i = 0; i < clearedFixedEnds; ++i) cleared.push_back(o.fixedEnds[i].point);
+    for (const FixedEnd* e = o.fixedEnds.data(); e != clearedEnd; ++e) cleared.push_back(e->point);
     for (; cell->next != nullptr; cell = cell->next) {
         for (MassPoint* end : {cell->spring->a, cell->spring->b}) {
-            if (std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) ||
-                std::find(cleared.begin(), cleared.end(), end) != cleared.end()) {
-                continue;
+            if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>()) &&
+                std::find(cleared.begin(), cleared.end(), end) == cleared.end()) {
+                end->force = Vec3{};
+                cleared.push_back(end);
             }
-            end->force = Vec3{};
-            cleared.push_back(end);
         }
         springList = cell->spring->applyForce(springList, breakableOn, plasticOn);
     }
@@ -164,35 +179,39 @@ void walkOnAlongLinks(StepOrder& o, SpringListNode* cell, std::size_t clearedFix
 
 }  // namespace
 
-void measureDampingOnNextSpringWalk(float coefficient) { dampingToMeasure = coefficient; }
-
-void applySpringForces() {
+bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
     // force and gather gravity and push again each step. The other ends of listed springs are
     // cleared on the walk, before their first force.
-    forEachMovingPoint([](MassPoint& p) { p.force = Vec3{}; });
-    StepOrder& o = sceneOrder();
+    forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
+    const StepOrder& o = sceneOrder();
+    const FixedEnd* cleared = nullptr;
+    SpringListNode* goOn = springsInBlocks(o, stepScratch(), dampingCoefficient, cleared);
+    stepScratch().measured = goOn == nullptr ? o.cellCount : 0;
+    if (goOn != nullptr) springsAlongLinks(o, goOn, cleared);
+    return goOn == nullptr;
+}
 
-    const Stop stop = elasticForces(o, dampingToMeasure);
-    dampingMeasured = stop.cell == nullptr ? dampingToMeasure : 0.0f;
-    dampingToMeasure = 0.0f;
-    if (stop.cell != nullptr) walkOnAlongLinks(o, stop.cell, stop.clearedFixedEnds);
+void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
+
+void addMeasuredDamping() {
+    std::size_t k = 0, n = stepScratch().measured;
+    const Lanes* damping = stepScratch().damping.data();
+    const SpringEnds* ends = stepScratch().ends.data();
+    HeldForce held;
+    auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {
+        held.addHeld(*ends[k].a, damping[k]);
+        held.add(*ends[k].b, negateXyz(damping[k]));
+    };
+    for (; k + kLanes <= n; k += kLanes) {
+#pragma GCC unroll 8
+        for (std::size_t j = 0; j < kLanes; ++j) add(k + j);
+    }
+    for (; k < n; ++k) add(k);
+    held.flush();
 }
 
 void applySpringDamping(float coefficient) {
-    const bool measured = dampingMeasured != 0.0f && coefficient == dampingMeasured;
-    dampingMeasured = 0.0f;
-    if (measured) {
-        HeldForce held;
-        for (const MeasuredDamping& m : sceneOrder().damping) {
-            if (m.a == nullptr) continue;
-            const Lanes force = m.force;
-            held.addHeld(*m.a, force);
-            held.add(*m.b, negateXyz(force));
-        }
-        held.flush();
-        return;
-    }
     for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         Spring& s = *cell->spring;
         const Vec3 d = s.a->position - s.b->position;

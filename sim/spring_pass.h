@@ -1,8 +1,23 @@
 #pragma once
 
-// Has the next applySpringForces measure, on its walk over the springs, every spring's damping
-// force with this coefficient (force per unit of length change per second). The next
-// applySpringDamping with the same coefficient adds those forces instead of walking the springs
-// again: the step calls nothing in between that moves a point. A walk in which a spring tears
-// measures nothing, and the damping pass then walks the list as it now stands.
-void measureDampingOnNextSpringWalk(float coefficient);
+// The step's force passes over the springs and the elements.
+
+struct VolumeElement;
+
+// First force pass of a step: clears the forces of every moving point and of every end of a
+// listed spring, then adds every listed spring's elastic force, after a plastic yield while
+// plasticOn, with tearing while breakableOn (a tearing spring leaves springList).
+void applySpringForces();
+// The same, measuring on the same walk each spring's damping force with `dampingCoefficient`
+// (force per unit of length change per second). Returns whether it measured every listed
+// spring's; then addMeasuredDamping adds them, if nothing has moved a point or changed a link
+// in between; else applySpringDamping has to.
+bool applySpringForcesMeasuringDamping(float dampingCoefficient);
+void addMeasuredDamping();
+// Damping along every listed spring, opposing the change of its length: coefficient is force
+// per unit of length change per second.
+void applySpringDamping(float coefficient);
+
+// applyVolumeForce on every element of the chain that starts at first, in chain order, with
+// stiffness K (force per unit^3 of volume change). Nothing while breakableOn or !volumeOn.
+void applyVolumeForces(VolumeElement* first, float K);

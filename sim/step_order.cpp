@@ -1,38 +1,53 @@
 #include "sim/step_order.h"
 
-#include <algorithm>
 #include <functional>
 
-#include "model/mass_point.h"
+#include "model/scene_storage.h"
 #include "model/spring.h"
-#include "model/volume_element.h"
 #include "sim/world.h"
 
 namespace {
 
-StepOrder order;
+struct StepRecords {
+    StepOrder order;
+    StepScratch scratch;
+};
 
-void readOrder(StepOrder& o) {
-    o.edits = linkEdits;
-    o.read = true;
+StepRecords& records() {
+    std::shared_ptr<void>& slot = sceneStorage().stepRecords;
+    if (slot == nullptr) slot = std::make_shared<StepRecords>();
+    return *static_cast<StepRecords*>(slot.get());
+}
+
+// The objects along the links from `first`, then, when `padded`, copies of the last: up to a
+// whole block, so that lanes past the end hold harmless values, and two blocks more, which the
+// springs' walk fetches ahead. Returns the count before those.
+template <class T>
+std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
+    entries.clear();
+    for (T* e = first; !pastTheEnd(e); e = e->next) entries.push_back(e);
+    const std::size_t count = entries.size();
+    if (padded && count > 0) entries.resize((count / kBlock + 3) * kBlock, static_cast<T*>(entries.back()));
+    return count;
+}
+
+void readOrder(StepOrder& o, StepScratch& scratch) {
+    o.edits = sceneStorage().linkEdits;
+    o.stale = false;
     o.chainHead = chainHead;
     o.listHead = springList;
     o.firstElement = volumeElements;
-    o.moving.clear();
-    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) o.moving.push_back(p);
-    o.cells.clear();
-    for (SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) o.cells.push_back(cell);
-    o.damping.resize(o.cells.size());
-    o.elements.clear();
-    for (VolumeElement* e = volumeElements; e != nullptr; e = e->next) o.elements.push_back(e);
+    readLinks(o.moving, chainHead->next, false);
+    o.cellCount = readLinks(o.cells, springList, true);
+    o.elementCount = readLinks(o.elements, volumeElements, true);
 
     // Ends outside the chain, each with its first listing: the moving points sorted by address
     // are looked up, then the ends found sorted by address and each kept once, then put in
-    // the order of their first listing.
+    // the order of their first listing (sorting allocates nothing, so a step may read anew).
     o.sortedMoving.assign(o.moving.begin(), o.moving.end());
     std::sort(o.sortedMoving.begin(), o.sortedMoving.end(), std::less<>());
     o.fixedEnds.clear();
-    for (std::size_t k = 0; k < o.cells.size(); ++k) {
+    for (std::size_t k = 0; k < o.cellCount; ++k) {
         for (MassPoint* end : {o.cells[k]->spring->a, o.cells[k]->spring->b}) {
             if (!std::binary_search(o.sortedMoving.begin(), o.sortedMoving.end(), end, std::less<>())) {
                 o.fixedEnds.push_back(FixedEnd{end, k});
@@ -46,18 +61,25 @@ void readOrder(StepOrder& o) {
     o.fixedEnds.erase(std::unique(o.fixedEnds.begin(), o.fixedEnds.end(), samePoint), o.fixedEnds.end());
     std::sort(o.fixedEnds.begin(), o.fixedEnds.end(),
               [](const FixedEnd& x, const FixedEnd& y) { return x.firstListed < y.firstListed; });
-    o.clearedOnTheWay.reserve(o.fixedEnds.size());
+
+    // Only ever grown: a tear has the order read anew before the damping measured is added.
+    if (scratch.damping.size() < o.cells.size()) scratch.damping.resize(o.cells.size());
+    if (scratch.ends.size() < o.cells.size()) scratch.ends.resize(o.cells.size());
+    scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
 }
 
 }  // namespace
 
 StepOrder& sceneOrder() {
-    if (!order.read || order.edits != linkEdits || order.chainHead != chainHead || order.listHead != springList ||
-        order.firstElement != volumeElements) {
-        readOrder(order);
+    StepRecords& r = records();
+    StepOrder& o = r.order;
+    if (o.stale || o.edits != sceneStorage().linkEdits || o.chainHead != chainHead || o.listHead != springList ||
+        o.firstElement != volumeElements) {
+        readOrder(o, r.scratch);
     }
-    return order;
+    return o;
 }
 
-void readOrderAgain() { order.read = false; }
+StepScratch& stepScratch() { return records().scratch; }
 
+void markOrderStale() { records().order.stale = true; }

@@ -1,36 +1,22 @@
 #pragma once
 
 // The order in which the step visits the scene: the moving points in chain order, the cells of
-// the scene's list in list order and the elements in chain order, kept as arrays of pointers so
-// that a pass loads the next objects without waiting for each link. Only the order is kept:
+// the scene's list in list order and the elements in chain order, as arrays of pointers, so
+// that a pass loads the next objects without waiting for each link. It holds the order only:
 // every pass reads and writes the objects' fields where they live.
 //
-// The order is read anew from the scene whenever linkEdits or a head (chainHead, springList,
-// volumeElements) has changed. Links changed by hand are found too: a pass follows the array
+// The order is read anew whenever the scene's linkEdits or a head (chainHead, springList, volumeElements)
+// has changed. Links changed by hand are found too: a walk takes the array a block at a time,
 // only while each entry is the object that the previous one's link leads to, and goes on along
-// the links from the first that is not, which has the order read anew for the next pass. So
-// that this holds for the clearing of ends outside the chain, the springs' walk clears each
-// of them just before the first spring that it finds listed with it adds a force.
+// the links from the first block that is not, marking the order stale for the next pass.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "model/mass_point.h"
-#include "sim/lanes.h"
-
-struct Spring;
-struct SpringListNode;
-struct VolumeElement;
-
-// A spring's damping force on its end a (b gets the opposite), measured on the springs' walk
-// for the damping pass. A null a marks a spring that adds none.
-struct MeasuredDamping {
-    MassPoint* a;
-    MassPoint* b;
-    Lanes force;
-};
+#include "model/volume_element.h"
+#include "sim/lanes.h"  // with the points and springs
 
 // A point outside the chain that ends a listed spring, and the list position of its first such
 // spring: the springs' walk clears its force just before that spring's forces are added.
@@ -39,56 +25,90 @@ struct FixedEnd {
     std::size_t firstListed;
 };
 
+// Entries a walk checks against the links at once, and by which the lanes' arrays are padded.
+constexpr std::size_t kBlock = 16;
+
 struct StepOrder {
     std::uint64_t edits = 0;  // linkEdits when the order was read
-    bool read = false;        // false: to be read anew before the next use
+    bool stale = true;        // to be read anew before the next use
     MassPoint* chainHead = nullptr;
     SpringListNode* listHead = nullptr;
     VolumeElement* firstElement = nullptr;
-    std::vector<MassPoint*> moving;         // chain order
-    std::vector<SpringListNode*> cells;     // list order, without the terminator
-    std::vector<FixedEnd> fixedEnds;        // by first listing, each point once
-    std::vector<MassPoint*> sortedMoving;   // the moving points by address, to look them up
-    std::vector<VolumeElement*> elements;   // chain order
-    std::vector<MeasuredDamping> damping;   // by list position, filled and read within one step
+    std::vector<MassPoint*> moving;        // chain order
+    std::vector<SpringListNode*> cells;    // list order, without the terminator; then padding
+    std::size_t cellCount = 0;             // cells before the padding
+    std::vector<FixedEnd> fixedEnds;       // by first listing, each point once
+    std::vector<MassPoint*> sortedMoving;  // the moving points by address, to look them up
+    std::vector<VolumeElement*> elements;  // chain order; then padding
+    std::size_t elementCount = 0;          // elements before the padding
+};
+
+// What the springs' walk leaves for later in the same step, apart from the order.
+struct SpringEnds {
+    MassPoint *a, *b;
+};
+struct StepScratch {
+    std::vector<Lanes> damping;                // each listed spring's damping force on a; padded
+    std::vector<SpringEnds> ends;              // and its ends, so that adding it reads nothing else
+    std::size_t measured = 0;                  // list positions the last walk measured
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 
 // The order of the current scene, read anew when the scene's links have changed. The keys call
-// it after building a scene, so that the step after a restart finds room for the order and
+// it after building a scene, so that stepping a new scene finds room for everything and
 // allocates nothing.
 StepOrder& sceneOrder();
-
-// Reads the order anew from the current scene before its next use.
-void readOrderAgain();
+StepScratch& stepScratch();
+// Has the order read anew from the scene before its next use.
+void markOrderStale();
 
 // Whether the n entries from `entries` on follow each other along the links, the first being
 // `expected`. The entries' addresses come from the array, so the loads do not wait for each
-// other as a walk along the links would.
+// other as a walk along the links would; the differing bits are gathered without a branch.
 template <class T>
-bool followLinks(T* const* entries, std::size_t n, const T* expected) {
-    // The differing bits of each pair, gathered without a branch or a comparison per entry.
+LANE_INLINE bool followLinks(T* const* entries, std::size_t n, const T* expected) {
     auto bits = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
     std::uintptr_t differ = bits(entries[0]) ^ bits(expected);
     for (std::size_t i = 1; i < n; ++i) differ |= bits(entries[i - 1]->next) ^ bits(entries[i]);
     return differ == 0;
 }
 
-// Visits the moving points in chain order: along the order while its entries follow the
-// chain's links, along the links from where they do not (or past its end).
-template <class Visit>
-void forEachMovingPoint(Visit visit) {
-    const StepOrder& o = sceneOrder();
-    constexpr std::size_t kRun = 16;
-    MassPoint* next = o.chainHead->next;
+// Where each kind of walk along the links ends: a null link, or the list's terminator.
+template <class T>
+bool pastTheEnd(const T* next) { return next == nullptr; }
+inline bool pastTheEnd(const SpringListNode* cell) { return cell->next == nullptr; }
+
+// Walks the n entries of an order from `first`, a block at a time while each block follows
+// the links: visit(i, count) takes the count entries from entries[i]. Returns null when the walk
+// reached the end of the links, else the object from which the caller goes on along the links,
+// and the order is marked stale: links were changed by hand, or the chain goes on past the order.
+template <class T, class Visit>
+LANE_INLINE T* walkInBlocks(T* const* entries, std::size_t n, T* first, Visit visit) {
+    T* next = first;
+    // A whole block takes its own copy of the code, with its count known.
+    auto step = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
+        if (!followLinks(entries + i, count, next)) return false;
+        next = entries[i + count - 1]->next;
+        visit(i, count);
+        return true;
+    };
     std::size_t i = 0;
-    for (; i < o.moving.size(); i += kRun) {
-        const std::size_t n = std::min(kRun, o.moving.size() - i);
-        if (!followLinks(&o.moving[i], n, next)) break;
-        for (std::size_t j = i; j < i + n; ++j) visit(*o.moving[j]);
-        next = o.moving[i + n - 1]->next;
-    }
-    if (i >= o.moving.size() && next == nullptr) return;
-    readOrderAgain();
-    for (; next != nullptr; next = next->next) visit(*next);
+    while (i + kBlock <= n && step(i, kBlock)) i += kBlock;
+    if (i + kBlock > n && i < n) step(i, n - i);
+    if (pastTheEnd(next)) return nullptr;
+    markOrderStale();
+    return next;
+}
+
+// Visits the moving points in chain order: along the order while it follows the chain's links,
+// along the links from where it does not.
+template <class Visit>
+LANE_INLINE void forEachMovingPoint(Visit visit) {
+    const StepOrder& o = sceneOrder();
+    MassPoint* const* moving = o.moving.data();
+    auto block = [&](std::size_t i, std::size_t n) LANE_INLINE_LAMBDA {
+        for (std::size_t j = i; j < i + n; ++j) visit(*moving[j]);
+    };
+    MassPoint* rest = walkInBlocks(moving, o.moving.size(), o.chainHead->next, block);
+    for (; rest != nullptr; rest = rest->next) visit(*rest);
 }

@@ -2,8 +2,8 @@
 
 #include "model/cube.h"
 #include "model/force_laws.h"
-#include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/constants.h"
 #include "sim/lanes.h"
 #include "sim/room.h"
 #include "sim/settings.h"
@@ -15,18 +15,41 @@ IdleHooks idleHooks;
 
 namespace {
 
-// 80 steps (0.04 s of simulated time) at most between two drawn frames. The product uses the
-// float step widened to double, so a count of 79 still steps and 80 does not.
-bool simulationAheadOfFrames() { return static_cast<double>(stepsSinceFrame) * static_cast<double>(timeStep) > 0.04; }
+// At most kFrameBudget of simulated time between two drawn frames. The product uses the float
+// step widened to double, so a count of 79 still steps and 80 does not.
+bool simulationAheadOfFrames() {
+    return static_cast<double>(stepsSinceFrame) * static_cast<double>(timeStep) > kFrameBudget;
+}
 
 void requestRedisplay() {
     if (idleHooks.requestRedisplay != nullptr) idleHooks.requestRedisplay();
 }
 
+// The velocity update, the three components side by side in lanes, then the room's rules.
+LANE_INLINE void velocityUpdate(MassPoint& p, float dt) {
+    const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
+    const Lanes v0 = loadVelocityAt1(p);
+    const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
+                                    broadcast(p.mass), broadcast(dt));
+    p.velocity = Vec3{v[0], v[1], v[2]};
+    bounceVelocity(p);
+}
+
+// Velocities and positions in one walk: the room's rules look at one point only, and a
+// point's position update reads only its own velocity, so this gives the bits of all
+// velocities first and all positions after.
+WIDER_WHERE_AVAILABLE void integrateMovingPoints(float dt) {
+    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
+        velocityUpdate(p, dt);
+        p.integratePosition(dt);
+        clampPosition(p);
+    });
+}
+
 }  // namespace
 
 void onIdle() {
-    timeStep = 0.0005f;
+    timeStep = kTimeStep;
     if (simulationAheadOfFrames()) {
         if (idleHooks.waitForFrame != nullptr) idleHooks.waitForFrame();
         requestRedisplay();
@@ -40,8 +63,7 @@ void stepWorld() {
     simTime = simTime + timeStep;
 
     // Springs; their walk also measures the damping added after gravity and push
-    measureDampingOnNextSpringWalk(settings.springDamping);
-    applySpringForces();
+    const bool dampingMeasured = applySpringForcesMeasuringDamping(settings.springDamping);
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
     if (gravityOn && leadCube != nullptr) {
@@ -55,35 +77,26 @@ void stepWorld() {
     }
 
     // Damping along the springs
-    applySpringDamping(settings.springDamping);
+    dampingMeasured ? addMeasuredDamping() : applySpringDamping(settings.springDamping);
 
     // Volume elements
-    applyVolumeForces(volumeElements);
+    applyVolumeForces(volumeElements, volumeStiffness());
 
     // Integrate: all velocities, then all positions
-    integrateVelocities(timeStep);
-    integratePositions(timeStep);
+    integrateMovingPoints(timeStep);
 }
 
 void addForceToAll(const Vec3& f) {
-    const Lanes row = additionRow(f);
-    forEachMovingPoint([row](MassPoint& p) { addToForce(p, row); });
+    // The fourth lane adds -0.0 to the damping after the force, which leaves it as it is.
+    forEachMovingPoint([row = Lanes{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }
 
-// The three components go through the velocity update side by side in lanes.
 WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) {
-        const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
-        const Lanes v0 = loadVelocityAt1(p);
-        const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
-                                        broadcast(p.mass), broadcast(dt));
-        p.velocity = Vec3{v[0], v[1], v[2]};
-        bounceVelocity(p);
-    });
+    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA { velocityUpdate(p, dt); });
 }
 
 void integratePositions(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) {
+    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
         p.integratePosition(dt);
         clampPosition(p);
     });

@@ -2,6 +2,7 @@
 
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
+#include "sim/constants.h"
 
 const float roomMinX = -4.0f;
 const float roomMaxX = 2.0f;
@@ -26,7 +27,7 @@ const float tearForceLow = 700.0f;
 const float tearForceHigh = 7000.0f;
 
 float simTime = 0.0f;
-float timeStep = 0.0005f;
+float timeStep = kTimeStep;
 
 Vec3 pushForce{0.0f, 0.0f, 0.0f};
 std::int32_t pushStepsLeft = 0;

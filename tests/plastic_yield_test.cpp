@@ -6,6 +6,7 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/spring_pass.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
 

@@ -4,6 +4,7 @@
 
 #include "model/mass_point.h"
 #include "model/spring.h"
+#include "sim/spring_pass.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
 
@@ -41,6 +42,32 @@ TEST_F(SpringTest, ConstructorsRegisterWithBothEndsAndTakeTheRestLength) {
     EXPECT_EQ(q->springs->spring, measured);
     EXPECT_EQ(q->springs->next->spring, given);
     EXPECT_TRUE(measured->elements.empty());
+}
+
+TEST_F(SpringTest, ElasticForceReportsItsYieldAndTearAndAddsNothingWhenTearing) {
+    // The worked example (force 830) against tear forces either side of it, stretched to 1.5
+    // (inside the yield bounds: strict) and to 1.6 (beyond), and with coincident ends.
+    struct Case {
+        float z, tearForce;
+        bool breakable, plastic, yielded, tears;
+        float forceOnB;
+    };
+    const Case cases[] = {
+        {1.5f, 700.0f, true, false, false, true, 0.0f},     {1.5f, 830.0f, true, false, false, false, -830.0f},
+        {1.5f, 700.0f, false, false, false, false, -830.0f}, {1.5f, 700.0f, true, true, false, true, 0.0f},
+        {1.6f, 7000.0f, false, true, true, false, 0.0f},     {0.0f, 700.0f, true, false, false, false, 0.0f},
+    };
+    for (const Case& c : cases) {
+        Spring* s = stretchedSpring(c.tearForce);
+        b->position.z = c.z;
+        const ElasticOutcome outcome = s->addElasticForce(c.breakable, c.plastic);
+        EXPECT_EQ(outcome.yielded, c.yielded) << "z " << c.z << " tear force " << c.tearForce;
+        EXPECT_EQ(outcome.tears, c.tears) << "z " << c.z << " tear force " << c.tearForce;
+        EXPECT_EQ(b->force.z, c.forceOnB) << "z " << c.z << " tear force " << c.tearForce;
+        EXPECT_EQ(a->force.z, -c.forceOnB) << "z " << c.z << " tear force " << c.tearForce;
+        EXPECT_EQ(springList->spring, s) << "a tearing spring stays listed for the caller to unlink";
+        resetWorld();
+    }
 }
 
 TEST_F(SpringTest, StretchedSpringPullsItsEndsTogetherWithEqualForces) {

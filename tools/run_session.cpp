@@ -2,6 +2,7 @@
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "sim/constants.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tools/run_recorder.h"
@@ -88,7 +89,7 @@ bool RunSession::idle(bool (*idleCall)()) {
 
 void RunSession::stepOnce() {
     if (playing()) return;
-    timeStep = 0.0005f;
+    timeStep = kTimeStep;
     stepWorld();
     ++steps_;
     if (recorder_ != nullptr) recorder_->stepped();

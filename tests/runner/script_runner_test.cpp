@@ -30,4 +30,22 @@ TEST(ScriptRunner, SummaryNamesTheFirstStepAfterWhichAPointWasNotFinite) {
     feenableexcept(traps);
 }
 
+TEST(ScriptRunner, EachPositionAndVelocityValueCountsAndTheForceDoesNot) {
+    // The check reads the values four at a time: every one of the six must count, and the force
+    // that follows the velocity in the record must not.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int value = 0; value < 9; ++value) {
+        for (const float bad : {inf, -inf, nan}) {
+            startWorld();
+            MassPoint& p = *chainHead->next->next;
+            float* fields[9] = {&p.position.x, &p.position.y, &p.position.z, &p.velocity.x, &p.velocity.y,
+                                &p.velocity.z, &p.force.x, &p.force.y, &p.force.z};
+            *fields[value] = bad;
+            EXPECT_EQ(movingPointsFinite(), value >= 6) << "value " << value << " set to " << bad;
+        }
+    }
+    startWorld();
+}
+
 }  // namespace
