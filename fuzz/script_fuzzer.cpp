@@ -63,15 +63,6 @@ const char* commandName(CommandKind kind) {
     return nullptr;
 }
 
-const char* buttonName(int button) {
-    switch (button) {
-        case kScriptLeftButton: return "left";
-        case kScriptMiddleButton: return "middle";
-        case kScriptRightButton: return "right";
-        default: return nullptr;
-    }
-}
-
 bool startsWithWord(std::string_view line, std::string_view word) {
     std::size_t i = 0;
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
@@ -204,11 +195,11 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
                 break;
             case CommandKind::Press:
             case CommandKind::Release:
-                if (buttonName(c.button) == nullptr) broken("button code out of range", c.line);
+                if (scriptButtonName(c.button) == nullptr) broken("button code out of range", c.line);
                 if (c.x < -kMaxCoordinate || c.x > kMaxCoordinate || c.y < -kMaxCoordinate || c.y > kMaxCoordinate) {
                     broken("coordinate out of range", c.line);
                 }
-                rewritten += std::string(" ") + buttonName(c.button) + " " + std::to_string(c.x) + " " + std::to_string(c.y);
+                rewritten += std::string(" ") + scriptButtonName(c.button) + " " + std::to_string(c.x) + " " + std::to_string(c.y);
                 break;
             case CommandKind::Step:
                 if (c.steps > kMaxStepsPerCommand) broken("step count out of range", c.line);

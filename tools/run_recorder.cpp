@@ -6,15 +6,6 @@
 
 namespace {
 
-const char* buttonName(int button) {
-    switch (button) {
-        case kScriptLeftButton: return "left";
-        case kScriptMiddleButton: return "middle";
-        case kScriptRightButton: return "right";
-        default: return nullptr;
-    }
-}
-
 // The mouse callback's state codes.
 constexpr int kDown = 0;
 constexpr int kUp = 1;
@@ -57,7 +48,7 @@ void RunRecorder::key(unsigned char key) {
 }
 
 void RunRecorder::button(int button, int state, int x, int y) {
-    const char* name = buttonName(button);
+    const char* name = scriptButtonName(button);
     if (name == nullptr || (state != kDown && state != kUp)) return;
     putHeldSteps();
     put(std::string(state == kDown ? "press " : "release ") + name + " " + std::to_string(x) + " " + std::to_string(y) +

@@ -224,15 +224,11 @@ private:
         if (tokens.count < 4) return fail(name + " needs three arguments: BUTTON X Y");
         ScriptCommand command = base(kind);
         const std::string_view button = tokens.items[1];
-        if (button == "left") {
-            command.button = kScriptLeftButton;
-        } else if (button == "middle") {
-            command.button = kScriptMiddleButton;
-        } else if (button == "right") {
-            command.button = kScriptRightButton;
-        } else {
-            return fail("unknown button " + quoted(button) + " (expected left, middle or right)");
+        command.button = -1;
+        for (int code : {kScriptLeftButton, kScriptMiddleButton, kScriptRightButton}) {
+            if (button == scriptButtonName(code)) command.button = code;
         }
+        if (command.button < 0) return fail("unknown button " + quoted(button) + " (expected left, middle or right)");
         if (!readCoordinateArgument("X", tokens.items[2], command.x)) return false;
         if (!readCoordinateArgument("Y", tokens.items[3], command.y)) return false;
         if (!noExtra(tokens, 4)) return false;
@@ -571,4 +567,13 @@ bool parseScript(std::string_view text, std::vector<ScriptCommand>& commands, Sc
             buildsScene(commands[i].kind) && (i + 1 == commands.size() || !buildsScene(commands[i + 1].kind));
     }
     return true;
+}
+
+const char* scriptButtonName(int button) {
+    switch (button) {
+        case kScriptLeftButton: return "left";
+        case kScriptMiddleButton: return "middle";
+        case kScriptRightButton: return "right";
+        default: return nullptr;
+    }
 }

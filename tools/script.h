@@ -78,6 +78,8 @@ struct ScriptError {
 constexpr int kScriptLeftButton = 0;
 constexpr int kScriptMiddleButton = 1;
 constexpr int kScriptRightButton = 2;
+// The script's name of a button code ("left", "middle", "right"), or null for any other code.
+const char* scriptButtonName(int button);
 
 // Limits; values beyond them are rejected as "out of range". Coordinates far outside any
 // window are still allowed (a drag may end outside it), and no sum of them overflows an int64.
