@@ -11,11 +11,11 @@
 
 // The current values. The design values are the members' start values.
 struct SettingValues {
-    float gravity = kGravity;                              // units/s^2, times the lead cube's corner 0 mass
-    float springDamping = kSpringDamping;                  // force per unit of length change per second
-    float volumeStiffness = kVolumeStiffness;              // force per unit^3 of volume change
-    float plasticVolumeStiffness = kPlasticVolumeStiffness; // the same while springs are plastic
-    float stiffnessScale = 1.0f;            // factor on every spring's stiffness as built
+    float gravity = kGravity;                                // units/s^2, times the lead cube's corner 0 mass
+    float springDamping = kSpringDamping;                    // force per unit of length change per second
+    float volumeStiffness = kVolumeStiffness;                // force per unit^3 of volume change
+    float plasticVolumeStiffness = kPlasticVolumeStiffness;  // the same while springs are plastic
+    float stiffnessScale = 1.0f;                             // factor on every spring's stiffness as built
 };
 
 struct SettingInfo {
