@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Mutation test of the step: applies each mutant of a list alone to the source tree, rebuilds the
-# fast tests and the headless runner, runs them and the pinned hashes, puts the file back and
-# says whether the tests killed the mutant (some test failed) or it survived.
+# Mutation test: applies each mutant of a list alone to the source tree, rebuilds only what the
+# tests of the mutated file need, runs those tests (the ones most likely to fail first), puts
+# the file back and says whether the tests killed the mutant (some test failed) or it survived.
 #
 #   scripts/mutate.sh [LIST] [BUILD_DIR]     (make mutation; LIST: tests/mutation/mutants.txt)
 #   ONLY=REGEX scripts/mutate.sh             only the mutants whose file or description matches
@@ -24,7 +24,7 @@ list=${1:-tests/mutation/mutants.txt}
 build=${2:-build-mutation}
 jobs=${JOBS:-2}
 only=${ONLY:-}
-targets=(tremblo_unit_tests tremblo_perf_tests tremblo-sim)
+all_targets=(tremblo_unit_tests tremblo_perf_tests tremblo_runner_unit_tests tremblo_web_unit_tests tremblo-sim)
 
 [ -f "$list" ] || { echo "mutate: no list $list"; exit 2; }
 work=$(mktemp -d)
@@ -39,18 +39,47 @@ trap 'restore; rm -rf "$work"' EXIT
 trap 'restore; echo; echo "mutate: interrupted; the tree is as it was"; exit 130' INT
 trap 'restore; exit 143' TERM
 
-# The fast tests: the pinned hashes first (cheapest, and they see any change of results), then
-# the unit tests and the step against its plain one-at-a-time form.
-run_tests() {
-  local sim=$build/tools/tremblo-sim name hash
+# The tests, each a function that fails on the first fault it sees.
+sim=$build/tools/tremblo-sim
+gtest() { timeout 300 "$build/tests/$1" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1; }
+test_hashes() {
+  local name hash
   while read -r name hash; do
     [ "$(timeout 120 "$sim" "examples/$name" --hash 2>/dev/null)" = "$hash" ] || return 1
   done < <(grep -v -e '^#' -e '^[[:space:]]*$' tests/determinism/pinned_hashes.txt)
-  timeout 300 "$build/tests/tremblo_unit_tests" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1 || return 1
-  timeout 300 "$build/tests/tremblo_perf_tests" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1 || return 1
 }
+test_unit() { gtest tremblo_unit_tests; }
+test_perf() { gtest tremblo_perf_tests; }
+test_runner() { gtest tremblo_runner_unit_tests; }
+test_web_unit() { gtest tremblo_web_unit_tests; }
+test_cli() {
+  local case
+  for case in $(sed -n '/^set(TREMBLO_RUNNER_CLI_CASES/,/^)/{/^ /p}' tests/runner_tests.cmake); do
+    timeout 300 bash tests/runner/cli_test.sh "$sim" "$case" examples >/dev/null 2>&1 || return 1
+  done
+}
+test_links() { timeout 300 node tests/web/link_readers_test.mjs "$sim" >/dev/null 2>&1; }
 
-rebuild() { cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1; }
+# What a mutant of FILE needs: the targets to rebuild and the tests to run, in this order (the
+# cheap ones that see most of that file's faults first). Sets `targets` and `tests`.
+plan_for() {
+  case $1 in
+    web/page/*.js) targets=(tremblo-sim); tests=(test_links) ;;
+    web/*) targets=(tremblo_web_unit_tests); tests=(test_web_unit) ;;
+    tools/run_link.cpp) targets=(tremblo-sim tremblo_runner_unit_tests)
+      tests=(test_links test_runner test_cli) ;;
+    tools/*) targets=(tremblo-sim tremblo_runner_unit_tests tremblo_web_unit_tests)
+      tests=(test_runner test_cli test_hashes test_web_unit) ;;
+    interaction/scene_commands.cpp | sim/settings.*) targets=("${all_targets[@]}")
+      tests=(test_runner test_hashes test_unit test_perf test_cli test_web_unit) ;;
+    *) targets=("${all_targets[@]}")
+      tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit) ;;
+  esac
+}
+run_tests() {
+  local t
+  for t in "${tests[@]}"; do "$t" || return 1; done
+}
 
 # Replaces the one occurrence of $2 in file $1 by $3; prints how often $2 occurs.
 replace_once() {
@@ -68,7 +97,9 @@ EOF
 echo "mutate: building $build (Release, no window, no sanitizers)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$work/build.log" 2>&1 &&
-  rebuild || { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
+  { targets=("${all_targets[@]}"); rebuild; } ||
+  { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
+tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit test_links)
 run_tests || { echo "mutate: the tests fail on the tree as it is; fix that first"; exit 1; }
 
 killed=0 survived=0 equivalent=0 stale=0 unbuildable=0 wrongly_equivalent=0 number=0
@@ -83,6 +114,7 @@ try_mutant() {
   if [ ! -f "$file" ]; then
     echo "$label: stale (no such file)"; stale=$((stale + 1)); return
   fi
+  plan_for "$file"
   cp "$file" "$work/original"
   mutated=$file
   count=$(replace_once "$file" "$find" "$into")

@@ -11,6 +11,14 @@ add_executable(tremblo_web_unit_tests
 target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_sim_parts GTest::gtest)
 gtest_discover_tests(tremblo_web_unit_tests TEST_PREFIX "web." DISCOVERY_TIMEOUT 60)
 
+# The page's reader of run addresses against the native one, in node (no site, no browser).
+find_program(NODE node)
+if(NODE AND TARGET tremblo-sim)
+  add_test(NAME web.link_readers
+    COMMAND ${NODE} ${CMAKE_CURRENT_SOURCE_DIR}/web/link_readers_test.mjs $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.link_readers PROPERTIES LABELS runner)
+endif()
+
 set(TREMBLO_WEB_SITE "" CACHE PATH "A built web site (make web) for the web tests; empty: none")
 if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   set(site ${TREMBLO_WEB_SITE})
