@@ -39,7 +39,7 @@ trap 'restore; rm -rf "$work"' EXIT
 trap 'restore; echo; echo "mutate: interrupted; the tree is as it was"; exit 130' INT
 trap 'restore; exit 143' TERM
 
-# The tests, each a function that fails on the first fault it sees.
+# The tests, each a function that fails on the first fault it sees, and the target it needs.
 sim=$build/tools/tremblo-sim
 gtest() { timeout 300 "$build/tests/$1" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1; }
 test_hashes() {
@@ -59,26 +59,37 @@ test_cli() {
   done
 }
 test_links() { timeout 300 node tests/web/link_readers_test.mjs "$sim" >/dev/null 2>&1; }
+declare -A target_of=([test_hashes]=tremblo-sim [test_unit]=tremblo_unit_tests [test_perf]=tremblo_perf_tests
+  [test_runner]=tremblo_runner_unit_tests [test_web_unit]=tremblo_web_unit_tests [test_cli]=tremblo-sim
+  [test_links]=tremblo-sim)
+all_tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit test_links)
 
-# What a mutant of FILE needs: the targets to rebuild and the tests to run, in this order (the
-# cheap ones that see most of that file's faults first). Sets `targets` and `tests`.
-plan_for() {
+# The tests a mutant of FILE can fail, those that see most of that file's faults first.
+tests_for() {
   case $1 in
-    web/page/*.js) targets=(tremblo-sim); tests=(test_links) ;;
-    web/*) targets=(tremblo_web_unit_tests); tests=(test_web_unit) ;;
-    tools/run_link.cpp) targets=(tremblo-sim tremblo_runner_unit_tests)
-      tests=(test_links test_runner test_cli) ;;
-    tools/*) targets=(tremblo-sim tremblo_runner_unit_tests tremblo_web_unit_tests)
-      tests=(test_runner test_cli test_hashes test_web_unit) ;;
-    interaction/scene_commands.cpp | sim/settings.*) targets=("${all_targets[@]}")
-      tests=(test_runner test_hashes test_unit test_perf test_cli test_web_unit) ;;
-    *) targets=("${all_targets[@]}")
-      tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit) ;;
+    web/page/*.js) echo test_links ;;
+    web/*) echo test_web_unit ;;
+    tools/run_link.cpp) echo test_links test_runner test_cli ;;
+    tools/*) echo test_runner test_cli test_hashes test_web_unit ;;
+    interaction/scene_commands.cpp | sim/settings.*) echo test_runner test_hashes test_unit test_perf test_cli test_web_unit ;;
+    *) echo test_hashes test_unit test_perf test_runner test_cli test_web_unit ;;
   esac
 }
+
+# Runs the tests in turn, each target built just before the first test that needs it, so that a
+# mutant the first test kills costs one target's build. Status: 0 all passed, 1 a test failed,
+# 2 a target did not build.
+built=" "
 run_tests() {
-  local t
-  for t in "${tests[@]}"; do "$t" || return 1; done
+  local t target
+  for t in "$@"; do
+    target=${target_of[$t]}
+    if [[ $built != *" $target "* ]]; then
+      cmake --build "$build" -j "$jobs" --target "$target" >"$work/build.log" 2>&1 || return 2
+      built+="$target "
+    fi
+    "$t" || return 1
+  done
 }
 
 # Replaces the one occurrence of $2 in file $1 by $3; prints how often $2 occurs.
@@ -97,10 +108,9 @@ EOF
 echo "mutate: building $build (Release, no window, no sanitizers)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$work/build.log" 2>&1 &&
-  { targets=("${all_targets[@]}"); rebuild; } ||
+  cmake --build "$build" -j "$jobs" --target "${all_targets[@]}" >"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
-tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit test_links)
-run_tests || { echo "mutate: the tests fail on the tree as it is; fix that first"; exit 1; }
+run_tests "${all_tests[@]}" || { echo "mutate: the tests fail on the tree as it is; fix that first"; exit 1; }
 
 killed=0 survived=0 equivalent=0 stale=0 unbuildable=0 wrongly_equivalent=0 number=0
 survivors=()
@@ -114,7 +124,6 @@ try_mutant() {
   if [ ! -f "$file" ]; then
     echo "$label: stale (no such file)"; stale=$((stale + 1)); return
   fi
-  plan_for "$file"
   cp "$file" "$work/original"
   mutated=$file
   count=$(replace_once "$file" "$find" "$into")
@@ -122,13 +131,15 @@ try_mutant() {
     restore
     echo "$label: stale (text found $count times)"; stale=$((stale + 1)); return
   fi
-  if ! rebuild; then
-    restore
+  built=" "
+  # (the shell's own note of a test stopped by a signal, a floating-point trap say, goes too)
+  # shellcheck disable=SC2046
+  run_tests $(tests_for "$file") 2>/dev/null
+  case $? in 0) verdict=survived ;; 1) verdict=killed ;; *) verdict=unbuildable ;; esac
+  restore
+  if [ "$verdict" = unbuildable ]; then
     echo "$label: unbuildable"; unbuildable=$((unbuildable + 1)); return
   fi
-  # (the shell's own note of a test stopped by a signal, a floating-point trap say, goes too)
-  if run_tests 2>/dev/null; then verdict=survived; else verdict=killed; fi
-  restore
   if [ -n "$why" ]; then
     if [ "$verdict" = killed ]; then
       echo "$label: killed, yet marked equivalent: the mark is wrong"
