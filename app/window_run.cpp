@@ -7,12 +7,13 @@
 #include <optional>
 #include <vector>
 
+#include "run/apply_command.h"
+#include "run/run_recorder.h"
+#include "run/run_session.h"
+#include "run/script.h"
+#include "run/script_file.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/run_recorder.h"
-#include "tools/run_session.h"
-#include "tools/script.h"
-#include "tools/script_file.h"
 #include "view/frame_pacing.h"
 #include "view/render.h"
 

@@ -18,9 +18,10 @@
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "model/mass_point.h"
+#include "run/script_runner.h"
+#include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/script_runner.h"
 
 namespace {
 

@@ -13,11 +13,12 @@
 #include "interaction/keyboard.h"
 #include "model/scene_storage.h"
 #include "model/spring_list.h"
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "run/script_runner.h"
 #include "sim/step_order.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/script.h"
-#include "tools/script_runner.h"
 
 namespace {
 

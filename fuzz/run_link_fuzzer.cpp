@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/run_link.h"
+#include "run/run_link.h"
 
 namespace {
 

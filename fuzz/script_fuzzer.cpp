@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "run/script.h"
 #include "sim/settings.h"
-#include "tools/script.h"
 
 namespace {
 

@@ -12,7 +12,7 @@ add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/scene_commands_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_support.cpp
 )
-target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_sim_parts GTest::gtest)
+target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_runner GTest::gtest)
 target_compile_definitions(tremblo_runner_unit_tests PRIVATE TREMBLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 gtest_discover_tests(tremblo_runner_unit_tests TEST_PREFIX "runner." DISCOVERY_TIMEOUT 60)
 

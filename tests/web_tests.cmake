@@ -8,7 +8,7 @@ add_executable(tremblo_web_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/web/page_loop_test.cpp
   ${PROJECT_SOURCE_DIR}/web/page_loop.cpp
 )
-target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_sim_parts GTest::gtest)
+target_link_libraries(tremblo_web_unit_tests PRIVATE tremblo_pacing tremblo_run GTest::gtest)
 gtest_discover_tests(tremblo_web_unit_tests TEST_PREFIX "web." DISCOVERY_TIMEOUT 60)
 
 # The page's reader of run addresses against the native one, in node (no site, no browser).

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "run/script_file.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
 #include "tools/options.h"
-#include "tools/script.h"
-#include "tools/script_file.h"
-#include "tools/script_runner.h"
-#include "tools/state_hash.h"
 #include "tools/trace_writer.h"
 
 namespace {
@@ -61,7 +62,9 @@ int main(int argc, char** argv) {
     startWorld();
     TraceWriter trace(traceFile);
     if (traceFile != nullptr) trace.writeHeader();
-    const RunSummary summary = runScript(commands, traceFile != nullptr ? &trace : nullptr, options.every);
+    SampleHook sample;
+    if (traceFile != nullptr) sample = [&trace](std::uint64_t steps) { trace.writeSample(steps); };
+    const RunSummary summary = runScript(commands, sample, options.every);
 
     bool written = true;
     if (traceFile != nullptr) {

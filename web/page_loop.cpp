@@ -2,10 +2,10 @@
 
 #include <chrono>
 
+#include "run/run_recorder.h"
+#include "run/run_session.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/run_recorder.h"
-#include "tools/run_session.h"
 #include "view/frame_pacing.h"
 
 namespace {

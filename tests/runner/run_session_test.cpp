@@ -6,15 +6,16 @@
 #include <vector>
 
 #include "interaction/keyboard.h"
+#include "run/apply_command.h"
+#include "run/run_link.h"
+#include "run/run_recorder.h"
+#include "run/run_session.h"
+#include "run/script.h"
+#include "run/script_file.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/run_link.h"
-#include "tools/run_recorder.h"
-#include "tools/run_session.h"
-#include "tools/script.h"
-#include "tools/script_file.h"
-#include "tools/script_runner.h"
-#include "tools/state_hash.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::vector<ScriptCommand> read(const std::string& text) {
 // The runner's hash and step count at the end of `text`, from the start state.
 std::pair<std::uint64_t, std::uint64_t> runnerEnd(const std::string& text) {
     restart();
-    const RunSummary summary = runScript(read(text), nullptr, 1);
+    const RunSummary summary = runScript(read(text));
     return {hashMovingPoints(), summary.steps};
 }
 

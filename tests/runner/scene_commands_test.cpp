@@ -10,13 +10,14 @@
 #include "model/cube.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
 #include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
-#include "tools/script.h"
-#include "tools/script_runner.h"
-#include "tools/state_hash.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ protected:
         std::vector<ScriptCommand> commands;
         ScriptError error{0, ""};
         ASSERT_TRUE(parseScript(script, commands, error)) << error.line << ": " << error.message;
-        runScript(commands, nullptr, 1);
+        runScript(commands);
     }
     static std::uint64_t hashAfter(const std::string& script) {
         resetWorld();

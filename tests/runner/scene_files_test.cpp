@@ -11,13 +11,14 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "run/script_file.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
-#include "tools/script.h"
-#include "tools/script_file.h"
-#include "tools/script_runner.h"
-#include "tools/state_hash.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "tools/script_runner.h"
-
 #include <fenv.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +5,9 @@
 #include <vector>
 
 #include "model/mass_point.h"
+#include "run/apply_command.h"
+#include "run/script_runner.h"
+#include "sim/scene_counts.h"
 #include "sim/world.h"
 
 namespace {
@@ -18,10 +19,10 @@ TEST(ScriptRunner, SummaryNamesTheFirstStepAfterWhichAPointWasNotFinite) {
     const std::vector<ScriptCommand> fiveSteps{{CommandKind::Step, 1, 0, 0, 0, 0, 5}};
 
     startWorld();
-    EXPECT_EQ(runScript(fiveSteps, nullptr, 1).firstNonFiniteStep, 0u) << "a resting cube stays finite";
+    EXPECT_EQ(runScript(fiveSteps).firstNonFiniteStep, 0u) << "a resting cube stays finite";
 
     chainHead->next->next->next->velocity.y = std::numeric_limits<float>::infinity();
-    const RunSummary blown = runScript(fiveSteps, nullptr, 1);
+    const RunSummary blown = runScript(fiveSteps);
     EXPECT_EQ(blown.steps, 5u);
     EXPECT_EQ(blown.firstNonFiniteStep, 1u);
 

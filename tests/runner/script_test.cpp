@@ -1,4 +1,4 @@
-#include "tools/script.h"
+#include "run/script.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/state_hash.h"
+#include "run/state_hash.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "tools/run_session.h"
+#include "run/run_session.h"
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "run/apply_command.h"
+#include "run/run_recorder.h"
+#include "run/state_hash.h"
 #include "sim/constants.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
-#include "tools/run_recorder.h"
-#include "tools/script_runner.h"
-#include "tools/state_hash.h"
 
 namespace {
 

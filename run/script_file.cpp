@@ -1,10 +1,10 @@
-#include "tools/script_file.h"
+#include "run/script_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "tools/run_link.h"
+#include "run/run_link.h"
 
 std::string scriptName(const std::string& path) {
     if (path == "-") return "<stdin>";

@@ -1,4 +1,4 @@
-#include "tools/run_link.h"
+#include "run/run_link.h"
 
 #include <array>
 #include <cstdint>

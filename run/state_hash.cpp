@@ -1,4 +1,4 @@
-#include "tools/state_hash.h"
+#include "run/state_hash.h"
 
 #include "model/mass_point.h"
 #include "sim/world.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/script.h"
+#include "run/script.h"
 
 class RunRecorder;
 

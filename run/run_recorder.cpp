@@ -1,8 +1,8 @@
-#include "tools/run_recorder.h"
+#include "run/run_recorder.h"
 
 #include <cinttypes>
 
-#include "tools/script.h"
+#include "run/script.h"
 
 namespace {
 
