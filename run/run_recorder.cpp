@@ -1,7 +1,5 @@
 #include "run/run_recorder.h"
 
-#include <cinttypes>
-
 #include "run/script.h"
 
 namespace {
@@ -10,14 +8,9 @@ namespace {
 constexpr int kDown = 0;
 constexpr int kUp = 1;
 
-}  // namespace
+std::string stepLine(std::uint64_t steps) { return writeCommand(ScriptCommand{CommandKind::Step, 0, 0, 0, 0, 0, steps}); }
 
-std::string runEndLine(std::uint64_t hash, std::uint64_t steps) {
-    char line[96];
-    std::snprintf(line, sizeof line, "%.*s%016" PRIx64 " after %" PRIu64 " steps\n", static_cast<int>(kRunEndComment.size()),
-                  kRunEndComment.data(), hash, steps);
-    return line;
-}
+}  // namespace
 
 void RunRecorder::put(std::string_view line) {
     if (file_ == nullptr) {
@@ -29,7 +22,7 @@ void RunRecorder::put(std::string_view line) {
 
 void RunRecorder::putHeldSteps() {
     if (heldSteps_ == 0) return;
-    put("step " + std::to_string(heldSteps_) + "\n");
+    put(stepLine(heldSteps_));
     heldSteps_ = 0;
 }
 
@@ -43,23 +36,20 @@ void RunRecorder::writeLines(std::string_view lines) {
 void RunRecorder::key(unsigned char key) {
     if (key <= ' ' || key == 0x7f || key == '#') return;
     putHeldSteps();
-    const char text[] = {'k', 'e', 'y', ' ', static_cast<char>(key), '\n'};
-    put(std::string_view(text, sizeof text));
+    put(writeCommand(ScriptCommand{CommandKind::Key, 0, key, 0, 0, 0, 0}));
 }
 
 void RunRecorder::button(int button, int state, int x, int y) {
-    const char* name = scriptButtonName(button);
-    if (name == nullptr || (state != kDown && state != kUp)) return;
+    if (scriptButtonName(button) == nullptr || (state != kDown && state != kUp)) return;
     putHeldSteps();
-    put(std::string(state == kDown ? "press " : "release ") + name + " " + std::to_string(x) + " " + std::to_string(y) +
-        "\n");
+    put(writeCommand(ScriptCommand{state == kDown ? CommandKind::Press : CommandKind::Release, 0, 0, button, x, y, 0}));
 }
 
 void RunRecorder::stepped(std::uint64_t steps) {
     heldSteps_ += steps;
     // A line holds at most the reader's limit of steps (days of simulated time).
     while (heldSteps_ > kMaxStepsPerCommand) {
-        put("step " + std::to_string(kMaxStepsPerCommand) + "\n");
+        put(stepLine(kMaxStepsPerCommand));
         heldSteps_ -= kMaxStepsPerCommand;
     }
 }
@@ -77,5 +67,5 @@ void RunRecorder::finish(std::uint64_t hash, std::uint64_t steps) {
 
 std::string RunRecorder::text() const {
     if (heldSteps_ == 0) return memory_;
-    return memory_ + "step " + std::to_string(heldSteps_) + "\n";
+    return memory_ + stepLine(heldSteps_);
 }

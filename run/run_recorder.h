@@ -42,7 +42,3 @@ private:
     std::uint64_t heldSteps_ = 0;
     bool good_ = true;
 };
-
-// The comment that ends a recorded run: "# end: state hash HHHHHHHHHHHHHHHH after N steps".
-constexpr std::string_view kRunEndComment = "# end: state hash ";
-std::string runEndLine(std::uint64_t hash, std::uint64_t steps);

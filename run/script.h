@@ -24,8 +24,8 @@
 // ignored. Lines end in LF; one CR just before the LF (or at the end of the text) is dropped,
 // so CRLF files read the same, but a CR anywhere else is an error.
 //
-// This reader depends on nothing but the standard library and the settings' table (a header
-// alone, sim/settings.h), so it can be tested and fuzzed alone.
+// The reader and the writer depend on nothing but the standard library and the settings' table (a header
+// alone, sim/settings.h), so they can be tested and fuzzed alone.
 
 enum class CommandKind { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
 
@@ -93,6 +93,20 @@ constexpr int kMaxSceneAnchors = 100'000;
 constexpr float kMaxPosition = 1000.0f;
 // Line numbers stay within an int.
 constexpr int kMaxScriptLines = 2'147'483'647;
+
+// The line (with its line feed) that parseScript reads back to the same command, its line
+// number aside. Scene commands are written with every argument, defaults too.
+std::string writeCommand(const ScriptCommand& command);
+// The script's name of a command kind ("key", "press", ...).
+const char* commandName(CommandKind kind);
+// The shortest decimal that the reader reads back as the same float ("9.81", not "9.81000042").
+std::string floatText(float v);
+// Whether two commands are the same, bit for bit in every value, their line numbers aside.
+bool sameCommand(const ScriptCommand& a, const ScriptCommand& b);
+
+// The comment that ends a recorded run: "# end: state hash HHHHHHHHHHHHHHHH after N steps".
+constexpr std::string_view kRunEndComment = "# end: state hash ";
+std::string runEndLine(std::uint64_t hash, std::uint64_t steps);
 
 // Reads a whole script; on the first bad line returns false with error filled (line numbers
 // from 1). Commands are appended to `commands` in script order; on failure its contents are

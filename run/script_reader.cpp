@@ -116,15 +116,7 @@ NumberStatus readFloat(std::string_view token, float& value) {
     return std::isfinite(value) ? NumberStatus::Ok : NumberStatus::OutOfRange;
 }
 
-// The shortest decimal that reads back as v.
-std::string shown(float v) {
-    char text[32];
-    for (int digits = 6; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
-        if (std::strtof(text, nullptr) == v) break;
-    }
-    return text;
-}
+std::string shown(float v) { return floatText(v); }
 
 // What the reader knows of the scene in place: enough to check that cube numbers exist, that
 // the counts stay within their limits and where the last cube stands. The start state is the

@@ -43,7 +43,7 @@ fuzz() {
 }
 
 mkdir -p "$out"
-"$cxx" "${flags[@]}" fuzz/script_fuzzer.cpp run/script_reader.cpp -o "$out/script_fuzzer"
+"$cxx" "${flags[@]}" fuzz/script_fuzzer.cpp run/script_reader.cpp run/script_writer.cpp -o "$out/script_fuzzer"
 "$cxx" "${flags[@]}" -DTREMBLO_HAVE_ZLIB fuzz/run_link_fuzzer.cpp run/run_link.cpp -lz -o "$out/run_link_fuzzer"
 
 fuzz script_fuzzer "$seconds" fuzz/corpus -dict=fuzz/script.dict
