@@ -8,14 +8,11 @@
 #include "model/scene_storage.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/presets.h"
 #include "sim/step_order.h"
 #include "sim/world.h"
 
 namespace {
-
-// Anchors never move, so their mass and damping are never read; these are the pendulum's.
-constexpr float kAnchorDamping = 0.2f;
-constexpr float kAnchorMass = 1.0f;
 
 // Numbers the cube and keeps the builders' scratch as the prepared rows leave it: the second
 // cube made, and the last one from the third on.
@@ -101,7 +98,7 @@ void pinCorners(int cube, unsigned corners) {
 void anchorCorner(const Vec3& at, int cube, int corner, float stiffness, float tearForce, float restLength) {
     const Cube* owner = cubeNumbered(cube);
     if (owner == nullptr || corner < 0 || corner > 7) return;
-    MassPoint* anchor = make<MassPoint>(at.x, at.y, at.z, zeroVelocity, kAnchorDamping, kAnchorMass, nullptr);
+    MassPoint* anchor = make<MassPoint>(at.x, at.y, at.z, zeroVelocity, kPointDamping, kPointMass, nullptr);  // never read: anchors never move
     MassPoint* end = owner->corners[corner];
     Spring* spring = restLength > 0.0f ? make<Spring>(anchor, end, stiffness, tearForce, restLength)
                                        : make<Spring>(anchor, end, stiffness, tearForce);

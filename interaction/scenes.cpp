@@ -5,15 +5,10 @@
 #include "model/scene_storage.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/presets.h"
 #include "sim/world.h"
 
 namespace {
-
-constexpr float kFirstCubeDamping = 0.2f;
-constexpr float kFirstCubeMass = 1.0f;
-constexpr float kPendulumMass = 3.0f;
-constexpr float kSuspensionStiffness = 1000.0f;
-constexpr float kSuspensionRestLength = 1.0f;
 
 std::vector<Cube*> cubesMade;
 
@@ -22,8 +17,11 @@ Cube* numbered(Cube* cube) {
     return cube;
 }
 
-Cube* freeCube(float x, float y, float z, float mass, float stiffness, float edge, float tearForce) {
-    return numbered(make<Cube>(x, y, z, kFirstCubeDamping, mass, stiffness, edge, springList, chainHead, tearForce));
+// The first cube of a prepared scene.
+Cube* firstCube(char key) {
+    const PreparedScene& s = *preparedScene(key);
+    return numbered(
+        make<Cube>(s.x, s.y, s.z, kPointDamping, s.mass, s.stiffness, s.edge, springList, chainHead, s.tearForce));
 }
 
 }  // namespace
@@ -52,7 +50,7 @@ Cube* attachCube(const Cube& base) {
 
 void buildRowScene(int n) {
     resetScene();
-    leadCube = freeCube(0.0f, 0.0f, 2.0f, kFirstCubeMass, standardStiffness, standardEdge, tearForceLow);
+    leadCube = firstCube(static_cast<char>('0' + n));
     volumeElements = leadCube->buildElements();
     if (n >= 2) secondCube = attachCube(*leadCube);
     if (n >= 3) tailCube = attachCube(*secondCube);
@@ -61,14 +59,14 @@ void buildRowScene(int n) {
 
 void buildSmallCubesScene() {
     resetScene();
-    leadCube = freeCube(0.0f, 0.0f, 2.0f, kFirstCubeMass, smallStiffness, smallEdge, tearForceLow);
+    leadCube = firstCube('s');
     volumeElements = leadCube->buildElements();
-    for (int i = 0; i < 19; ++i) leadCube = attachCube(*leadCube);
+    for (int i = 1; i < preparedScene('s')->cubes; ++i) leadCube = attachCube(*leadCube);
 }
 
 void buildWallScene() {
     resetScene();
-    leadCube = freeCube(0.0f, roomMinY, 5.0f, kFirstCubeMass, standardStiffness, standardEdge, tearForceLow);
+    leadCube = firstCube('q');
     volumeElements = leadCube->buildElements();
     secondCube = attachCube(*leadCube);
     tailCube = attachCube(*secondCube);
@@ -84,19 +82,11 @@ void buildWallScene() {
 
 void buildPendulumScene() {
     resetScene();
-    leadCube = freeCube(0.0f, 5.5f, 8.0f, kPendulumMass, standardStiffness, standardEdge, tearForceHigh);
+    leadCube = firstCube('p');
     secondCube = numbered(make<Cube>(*leadCube, springList, chainHead, tearForceLow));
     tailCube = numbered(make<Cube>(*secondCube, springList, chainHead, tearForceLow));
-
-    struct Suspension {
-        Vec3 anchor;
-        int corner;
-    };
-    const Suspension suspensions[4] = {
-        {{0.0f, 4.0f, 5.5f}, 0}, {{0.0f, 5.0f, 5.5f}, 4}, {{-1.0f, 5.0f, 5.5f}, 7}, {{-1.0f, 4.0f, 5.5f}, 3}};
-    for (const Suspension& s : suspensions) {
-        MassPoint* anchor =
-            make<MassPoint>(s.anchor.x, s.anchor.y, s.anchor.z, zeroVelocity, kFirstCubeDamping, kFirstCubeMass, nullptr);
+    for (const Suspension& s : kPendulumSuspensions) {
+        MassPoint* anchor = make<MassPoint>(s.x, s.y, s.z, zeroVelocity, kPointDamping, kPointMass, nullptr);
         Spring* spring = make<Spring>(anchor, leadCube->corners[s.corner], kSuspensionStiffness, tearForceHigh,
                                       kSuspensionRestLength);
         springList->append(spring);

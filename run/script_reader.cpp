@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/presets.h"
 #include "sim/settings.h"
 
 namespace {
@@ -122,26 +123,15 @@ std::string shown(float v) { return floatText(v); }
 // the counts stay within their limits and where the last cube stands. The start state is the
 // one-cube scene of the key '1'.
 struct SceneSoFar {
-    int cubes = 1;
-    int anchors = 0;
-    bool lastElements = true;
-    double lastY = 0.0, lastEdge = 1.0;  // the last cube's origin y and edge, scene units
+    int cubes = preparedScene('1')->cubes;
+    int anchors = preparedScene('1')->anchors;
+    bool lastElements = preparedScene('1')->elements;
+    double lastY = preparedScene('1')->lastY(), lastEdge = preparedScene('1')->edge;  // scene units
 
     // After a key: the prepared scene it builds, if it builds one.
     void restart(unsigned char key) {
-        struct Prepared {
-            char key;
-            int cubes, anchors;
-            bool elements;
-            double y, edge;
-        };
-        static const Prepared kPrepared[] = {
-            {'1', 1, 0, true, 0, 1},  {'2', 2, 0, true, 1, 1},  {'3', 3, 0, true, 2, 1},     {'4', 4, 0, true, 3, 1},
-            {'5', 5, 0, true, 4, 1},  {'6', 6, 0, true, 5, 1},  {'7', 7, 0, true, 6, 1},     {'s', 20, 0, true, 9.5, 0.5},
-            {'q', 4, 0, true, 1, 1},  {'p', 3, 4, false, 7.5, 1},
-        };
-        for (const Prepared& p : kPrepared) {
-            if (p.key == static_cast<char>(key)) *this = SceneSoFar{p.cubes, p.anchors, p.elements, p.y, p.edge};
+        if (const PreparedScene* p = preparedScene(static_cast<char>(key))) {
+            *this = SceneSoFar{p->cubes, p->anchors, p->elements, p->lastY(), p->edge};
         }
     }
 };
@@ -345,13 +335,14 @@ private:
         ScriptCommand c = base(CommandKind::Cube);
         SceneArguments a;
         if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
-        // The prepared scenes' first cube.
-        a.edge = 1.0f;
-        a.stiffness = 1660.0f;
-        a.mass = 1.0f;
-        a.damping = 0.2f;
-        a.tearForce = 700.0f;
-        a.elements = true;
+        // The one-cube scene's cube.
+        const PreparedScene& one = *preparedScene('1');
+        a.edge = one.edge;
+        a.stiffness = one.stiffness;
+        a.mass = one.mass;
+        a.damping = kPointDamping;
+        a.tearForce = one.tearForce;
+        a.elements = one.elements;
         const bool ok = readOptions(tokens, 4, "edge, stiffness, mass, damping, tear or elements",
                                     [&](const std::string& name, std::string_view value, bool& known) {
             if (name == "edge") return readNumber("edge", value, a.edge, Low::Positive, 2.0 * kMaxPosition);
@@ -389,7 +380,7 @@ private:
         ScriptCommand c = base(CommandKind::Attach);
         SceneArguments a;
         a.count = 1;
-        a.tearForce = 700.0f;
+        a.tearForce = kTearForceLow;
         a.elements = scene_.lastElements;
         int from = 1;
         if (tokens.count > 1 && !tokens.items[1].empty() && tokens.items[1][0] >= '0' && tokens.items[1][0] <= '9') {
@@ -459,8 +450,8 @@ private:
         SceneArguments a;
         if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at)) return false;
         // The pendulum's suspension springs, but with the start distance as rest length.
-        a.stiffness = 1000.0f;
-        a.tearForce = 7000.0f;
+        a.stiffness = kSuspensionStiffness;
+        a.tearForce = kTearForceHigh;
         a.corner = -1;
         int i = 4;
         if (!readCubeOption(tokens, i, a.cube)) return false;

@@ -17,3 +17,5 @@ inline constexpr double kFrameBudget = 0.04;
 // A drag's push per pixel dragged: a right drag's force, a left drag's force times the drag's
 // duration in s.
 inline constexpr float kPushScale = 0.1f;
+// The near wall of the room, y in scene units (the wall scene's first cube stands against it).
+inline constexpr float kNearWallY = -2.0f;

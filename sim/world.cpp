@@ -3,10 +3,11 @@
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "sim/constants.h"
+#include "sim/presets.h"
 
 const float roomMinX = -4.0f;
 const float roomMaxX = 2.0f;
-const float roomMinY = -2.0f;
+const float roomMinY = kNearWallY;
 const float roomMaxY = 10.0f;
 const float roomMaxZ = 20.0f;
 float floorZ = 0.0f;
@@ -19,12 +20,12 @@ bool breakableOn = false;
 bool plasticOn = false;
 bool pushPlaneYZ = true;
 
-const float standardEdge = 1.0f;
-const float standardStiffness = 1660.0f;
-const float smallEdge = 0.5f;
-const float smallStiffness = 5000.0f;
-const float tearForceLow = 700.0f;
-const float tearForceHigh = 7000.0f;
+const float standardEdge = kStandardEdge;
+const float standardStiffness = kStandardStiffness;
+const float smallEdge = kSmallEdge;
+const float smallStiffness = kSmallStiffness;
+const float tearForceLow = kTearForceLow;
+const float tearForceHigh = kTearForceHigh;
 
 float simTime = 0.0f;
 float timeStep = kTimeStep;

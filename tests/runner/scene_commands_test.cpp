@@ -14,6 +14,7 @@
 #include "run/script.h"
 #include "run/script_runner.h"
 #include "run/state_hash.h"
+#include "sim/presets.h"
 #include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
@@ -104,6 +105,27 @@ TEST_F(SceneCommands, AnchorsHoldCornersAndTheLeadCubeGivesTheGravityMass) {
     // After one step from rest, a free point's velocity is the gravity force over its mass.
     const float dt = 0.0005f;
     EXPECT_EQ(sceneCubes()[1]->corners[0]->velocity.z, ((0.0f - 0.0f * 0.2f) + -9.81f * 2.0f) / 2.0f * dt);
+}
+
+}  // namespace
+
+namespace {
+
+// The reader follows each prepared scene from the same table the builders use: a row attached
+// to it lands one edge beyond the last cube built, and the reader counts its cubes right.
+TEST_F(SceneCommands, TheReaderFollowsEveryPreparedSceneAsBuilt) {
+    for (const PreparedScene& p : kPreparedScenes) {
+        SCOPED_TRACE(p.key);
+        const std::string key = std::string("key ") + p.key + "\n";
+        run(key);
+        ASSERT_EQ(sceneCubes().size(), static_cast<std::size_t>(p.cubes));
+        const Cube& last = *sceneCubes().back();
+        EXPECT_EQ(last.corners[0]->position.y, static_cast<float>(p.lastY()));
+        std::vector<ScriptCommand> commands;
+        ScriptError error{0, ""};
+        EXPECT_TRUE(parseScript(key + "lead " + std::to_string(p.cubes), commands, error)) << error.message;
+        EXPECT_FALSE(parseScript(key + "lead " + std::to_string(p.cubes + 1), commands, error));
+    }
 }
 
 }  // namespace
