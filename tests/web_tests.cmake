@@ -19,6 +19,10 @@ if(NODE AND TARGET tremblo-sim)
   set_tests_properties(web.link_readers PROPERTIES LABELS runner)
 endif()
 
+# The page's scripts reach the module only through module_api.js, which calls every export.
+add_test(NAME web.module_interface
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/web/module_interface_test.sh ${PROJECT_SOURCE_DIR})
+
 set(TREMBLO_WEB_SITE "" CACHE PATH "A built web site (make web) for the web tests; empty: none")
 if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   set(site ${TREMBLO_WEB_SITE})

@@ -1,5 +1,6 @@
-// What the page's script calls: the same keyboard and mouse callbacks as the window, the main
-// loop, and what to draw and show. Pointers are byte offsets into the module's memory.
+// What the page's script calls (web/page/module_api.js, the one script that does): the same
+// keyboard and mouse callbacks as the window, the main loop, and what to draw and show.
+// Pointers are byte offsets into the module's memory.
 #include <emscripten/emscripten.h>
 
 #include <cinttypes>
@@ -35,8 +36,9 @@ namespace {
 FrameView frame;
 ViewControls viewControls(frame.orbit);
 
-// The status line and the energy plot, read by the script as doubles.
-enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring, kFlags,
+// The status line and the energy plot, read by the script as doubles; the
+// switches are webFlags'.
+enum StatusField { kSimTime, kSteps, kStepMs, kMovingPoints, kActiveSprings, kKinetic, kGravitational, kSpring,
                    kStatusFields };
 double status[kStatusFields];
 
@@ -49,11 +51,6 @@ char hashText[17];
 
 // Playing, steps of the run played, all of its steps, steps since the page loaded.
 double runState[4];
-
-int flagBits() {
-    return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
-           (pushPlaneYZ ? 16 : 0);
-}
 
 // Reads the run in the buffer; a bad one: false, with the reader's message, named as from
 // `source`, in runMessage. Otherwise plays it (and pauses at its end, with pauseAtEnd).
@@ -176,7 +173,10 @@ EMSCRIPTEN_KEEPALIVE const float* webStyle() {
 }
 
 // Flags as bits: 1 gravity, 2 volume, 4 plastic, 8 breakable, 16 push plane y-z.
-EMSCRIPTEN_KEEPALIVE int webFlags() { return flagBits(); }
+EMSCRIPTEN_KEEPALIVE int webFlags() {
+    return (gravityOn ? 1 : 0) | (volumeOn ? 2 : 0) | (plasticOn ? 4 : 0) | (breakableOn ? 8 : 0) |
+           (pushPlaneYZ ? 16 : 0);
+}
 
 EMSCRIPTEN_KEEPALIVE const double* webStatus() {
     const StepStats& stats = stepStats();
@@ -189,7 +189,6 @@ EMSCRIPTEN_KEEPALIVE const double* webStatus() {
     status[kKinetic] = energy.kinetic;
     status[kGravitational] = energy.gravitational;
     status[kSpring] = energy.spring;
-    status[kFlags] = flagBits();
     return status;
 }
 

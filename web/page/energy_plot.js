@@ -15,8 +15,9 @@ export class EnergyPlot {
     this.samples = [];  // { t: ms of real time, values: [kinetic, gravitational, spring] }
   }
 
-  add(t, values) {
-    this.samples.push({ t, values });
+  // energy: { kinetic, gravitational, spring }
+  add(t, energy) {
+    this.samples.push({ t, values: SERIES.map((series) => energy[series.name]) });
     while (this.samples.length > 0 && this.samples[0].t < t - this.seconds * 1000) this.samples.shift();
   }
 

@@ -1,7 +1,8 @@
 // The page: the simulation's module, its main loop on the browser's timers, the picture, the
 // keys and drags on the canvas, and the control panel.
 import { installCapture } from './capture.js';
-import { EnergyPlot } from './energy_plot.js';
+import { EnergyPlot, SERIES } from './energy_plot.js';
+import { loadModule } from './module_api.js';
 import { PointerInput } from './pointer_input.js';
 import { Renderer } from './renderer.js';
 import { RunPanel } from './run_panel.js';
@@ -14,7 +15,7 @@ const STATUS_INTERVAL_MS = 250;
 // Keys that are no single character, as the toolkit's keyboard callback receives them.
 const CONTROL_KEYS = { Backspace: 8, Enter: 13, Escape: 27, Delete: 127 };
 
-const sim = await createTremblo();
+const api = await loadModule();
 const canvas = document.getElementById('view');
 keepSharp(canvas);
 const renderer = new Renderer(canvas);
@@ -23,70 +24,47 @@ const statusLine = document.getElementById('status');
 const pauseButton = document.getElementById('pause');
 const stepButton = document.getElementById('step');
 const flagSwitches = [...document.querySelectorAll('#flags [role=switch]')];
-const runPanel = new RunPanel(sim, { download: document.getElementById('download-run'),
+const runPanel = new RunPanel(api, { download: document.getElementById('download-run'),
   share: document.getElementById('share-run'), message: document.getElementById('run-message') });
 
-// --- What the module shows -------------------------------------------------------------------
-
-function f32(pointer, count) { return sim.HEAPF32.subarray(pointer >> 2, (pointer >> 2) + count); }
-function f64(pointer, count) { return sim.HEAPF64.subarray(pointer >> 3, (pointer >> 3) + count); }
-
-const style = f32(sim._webStyle(), 7).slice();
-function currentFrame() {
-  sim._webDescribeFrame();
-  return {
-    camera: f64(sim._webCamera(), 15),
-    room: f32(sim._webRoom(), 45),
-    springEnds: f32(sim._webSpringEnds(), 3 * sim._webSpringEndCount()),
-    points: f32(sim._webPoints(), 3 * sim._webPointCount()),
-    springColour: style.subarray(0, 3),
-    pointColour: style.subarray(3, 6),
-    pointEdge: style[6],
-  };
-}
-
-function readStatus() {
-  const s = f64(sim._webStatus(), 9);
-  return { simTime: s[0], steps: s[1], stepMs: s[2], points: s[3], springs: s[4],
-    energy: [s[5], s[6], s[7]], flags: s[8] };
-}
-
 function showFlags(flags) {
-  for (const sw of flagSwitches) sw.setAttribute('aria-checked', String((flags & Number(sw.dataset.bit)) !== 0));
+  for (const sw of flagSwitches) sw.setAttribute('aria-checked', String(flags[sw.dataset.flag]));
 }
 
 // --- Main loop: the window's idle and display calls, paced the same way -----------------------
 
 function tick() {
-  if (sim._webRunUntilFrame()) {
-    renderer.draw(currentFrame());
-    plot.add(performance.now(), readStatus().energy);
+  if (api.runUntilFrame()) {
+    renderer.draw(api.frame());
+    plot.add(performance.now(), api.status().energy);
     setTimeout(tick, 0);
   } else {
-    setTimeout(tick, sim._webMsUntilFrame());
+    setTimeout(tick, api.msUntilFrame());
   }
 }
 
 let last = { t: performance.now(), steps: 0, stepMs: 0 };
 function updateStatus() {
   const now = performance.now();
-  const s = readStatus();
+  const s = api.status();
   const steps = s.steps - last.steps;
   const perSecond = steps / ((now - last.t) / 1000);
   const cost = steps > 0 ? ((s.stepMs - last.stepMs) / steps * 1000).toFixed(1) + ' µs/step' : '– µs/step';
   last = { t: now, steps: s.steps, stepMs: s.stepMs };
   const run = runPanel.status();
   statusLine.textContent = `t = ${s.simTime.toFixed(3)} s · ${Math.round(perSecond)} steps/s · ${cost}\n` +
-    `${s.points} moving points · ${s.springs} active springs\n${run.text}`;
+    `${s.movingPoints} moving points · ${s.activeSprings} active springs\n${run.text}`;
   // Exact values for whoever reads the page by program.
   statusLine.dataset.simTime = String(s.simTime);
   statusLine.dataset.steps = String(run.steps);
   statusLine.dataset.hash = run.hash;
   showPaused();
-  showFlags(s.flags);
+  showFlags(api.flags());
   showSettings();
-  const legend = document.querySelectorAll('#legend span');
-  s.energy.forEach((e, i) => { legend[i].textContent = Number.isFinite(e) ? e.toFixed(2) : String(e); });
+  for (const { name } of SERIES) {
+    const e = s.energy[name];
+    document.querySelector(`#legend .${name} span`).textContent = Number.isFinite(e) ? e.toFixed(2) : String(e);
+  }
   plot.draw();
 }
 
@@ -96,8 +74,8 @@ const SCENE_KEYS = '1234567sqp';
 let showPreparedScene = () => {};
 
 function key(code) {
-  sim._webKey(code, input.position.x, input.position.y);
-  showFlags(sim._webFlags());
+  api.key(code, input.position.x, input.position.y);
+  showFlags(api.flags());
   const c = String.fromCharCode(code);
   if (SCENE_KEYS.includes(c)) showPreparedScene(c);
 }
@@ -105,7 +83,7 @@ function key(code) {
 // Every mouse event of the simulation's, from mouse, pen or touch: window pixels, the
 // toolkit's button and state codes.
 function mouse(button, state, x, y) {
-  sim._webMouse(button, state, x, y);
+  api.mouse(button, state, x, y);
 }
 
 // Keys typed into a text field are text, not commands.
@@ -126,7 +104,7 @@ document.addEventListener('keydown', (event) => {
   key(code);
 });
 
-const viewControls = installViewControls(sim, document.getElementById('reset-view'), document.getElementById('touch-right'));
+const viewControls = installViewControls(api, document.getElementById('reset-view'), document.getElementById('touch-right'));
 const input = new PointerInput(canvas, { mouse, ...viewControls });
 
 // --- The panel -----------------------------------------------------------------------------------
@@ -136,49 +114,38 @@ for (const button of document.querySelectorAll('#scenes button, #flags button'))
 }
 // A run opened paused pauses by itself at its end.
 function showPaused() {
-  const paused = sim._webPaused() !== 0;
+  const paused = api.paused;
   pauseButton.textContent = paused ? 'run' : 'pause';
   stepButton.disabled = !paused;
 }
 pauseButton.addEventListener('click', () => {
-  sim._webSetPaused(sim._webPaused() ? 0 : 1);
+  api.paused = !api.paused;
   updateStatus();
 });
 stepButton.addEventListener('click', () => {
-  sim._webStepOnce();
+  api.stepOnce();
   updateStatus();
 });
-// Commands of the panel's (a scene, settings), carried out and recorded as the run's own; the
-// reader's message about a bad line, or null.
-function playCommands(text) {
-  const bytes = new TextEncoder().encode(text);
-  const at = sim._webRunBuffer(bytes.length);  // may grow the memory, and so replace HEAPU8
-  sim.HEAPU8.set(bytes, at);
-  return sim._webPlayCommands() ? null : sim.UTF8ToString(sim._webRunMessage());
-}
-const showSettings = installSettings(sim, document.getElementById('settings'), document.getElementById('design-values'),
-  playCommands);
+const showSettings = installSettings(api, document.getElementById('settings'), document.getElementById('design-values'));
 installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),
   () => `tremblo-${runPanel.status().steps}`);
 
 // --- Start: the window's banner and key help, the first scene, the loop --------------------------
 
-let text = '';
-for (let i = 0; i < sim._webConsoleTextCount(); ++i) text += sim.UTF8ToString(sim._webConsoleText(i));
-document.getElementById('console').textContent = text;
+document.getElementById('console').textContent = api.consoleText();
 
-sim._webStart();
+api.start();
 await runPanel.start();
 const sceneMessage = document.getElementById('scene-message');
 try {
   showPreparedScene = await installScenes({ menu: document.getElementById('scene-menu'),
     editor: document.getElementById('scene-editor'), build: document.getElementById('build'), message: sceneMessage },
-  playCommands);
+  (text) => api.playCommands(text));
 } catch (e) {
   // The rest of the page works without the scene files.
   sceneMessage.textContent = `the scene files could not be loaded: ${e.message}`;
 }
-showFlags(sim._webFlags());
+showFlags(api.flags());
 tick();
 setInterval(updateStatus, STATUS_INTERVAL_MS);
 document.body.dataset.ready = 'true';

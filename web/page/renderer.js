@@ -105,14 +105,13 @@ export class Renderer {
     gl.vertexAttribPointer(this.loc.position, 3, gl.FLOAT, false, 0, 0);
   }
 
-  // frame: { camera: 15 numbers (eye, target, up, left, right, bottom, top, near, far),
-  //          room: 3 quads of 15 floats (colour, then 4 corners), springEnds and points:
-  //          Float32Arrays of x, y, z, springColour and pointColour: [r, g, b], pointEdge }
+  // frame: what ModuleApi.frame() returns (module_api.js): camera, room quads, spring segments,
+  // points, and their colours.
   draw(frame) {
     const gl = this.gl;
     const c = frame.camera;
-    const view = lookAt([c[0], c[1], c[2]], [c[3], c[4], c[5]], [c[6], c[7], c[8]]);
-    const projection = frustum(c[9], c[10], c[11], c[12], c[13], c[14]);
+    const view = lookAt(c.eye, c.target, c.up);
+    const projection = frustum(c.left, c.right, c.bottom, c.top, c.near, c.far);
     gl.viewport(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight);
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
     gl.useProgram(this.program);
@@ -124,20 +123,19 @@ export class Renderer {
     gl.vertexAttrib3f(this.loc.offset, 0, 0, 0);
     gl.uniform1f(this.loc.scale, 1);
     const quads = [];
-    for (let q = 0; q < 3; ++q) {
-      const quad = frame.room.subarray(q * 15, q * 15 + 15);
-      const v = (i) => quad.subarray(3 + 3 * i, 6 + 3 * i);
+    for (const { corners } of frame.room) {
+      const v = (i) => corners.subarray(3 * i, 3 * i + 3);
       quads.push(...v(0), ...v(1), ...v(2), ...v(0), ...v(2), ...v(3));
     }
     this.#positions(this.roomBuffer, new Float32Array(quads));
-    for (let q = 0; q < 3; ++q) {
-      gl.uniform3f(this.loc.colour, frame.room[q * 15], frame.room[q * 15 + 1], frame.room[q * 15 + 2]);
+    frame.room.forEach(({ colour }, q) => {
+      gl.uniform3f(this.loc.colour, ...colour);
       gl.drawArrays(gl.TRIANGLES, q * 6, 6);
-    }
+    });
 
     gl.uniform3f(this.loc.colour, ...frame.springColour);
-    this.#positions(this.springBuffer, frame.springEnds);
-    gl.drawArrays(gl.LINES, 0, frame.springEnds.length / 3);
+    this.#positions(this.springBuffer, frame.springSegments);
+    gl.drawArrays(gl.LINES, 0, frame.springSegments.length / 3);
 
     // Points: one cube per point, moved there by its offset.
     const count = frame.points.length / 3;

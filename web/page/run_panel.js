@@ -4,8 +4,9 @@
 import { MAX_RUN_BYTES, fragmentFor, packRun, runInFragment, unpackRun } from './run_link.js';
 
 export class RunPanel {
-  constructor(sim, { download, share, message }) {
-    this.sim = sim;
+  // api: the module (module_api.js).
+  constructor(api, { download, share, message }) {
+    this.api = api;
     this.download = download;
     this.share = share;
     this.message = message;
@@ -29,45 +30,34 @@ export class RunPanel {
       this.say(`<link>: ${e.message}; the page starts afresh`, true);
       return;
     }
-    // The buffer first: making it may grow the module's memory, which replaces HEAPU8.
-    const at = this.sim._webRunBuffer(bytes.length);
-    this.sim.HEAPU8.set(bytes, at);
-    if (!this.sim._webPlayRun(linked.paused ? 1 : 0)) {
-      this.say(`${this.sim.UTF8ToString(this.sim._webRunMessage())}; the page starts afresh`, true);
-    }
+    const fault = this.api.playRun(bytes, linked.paused);
+    if (fault !== null) this.say(`${fault}; the page starts afresh`, true);
   }
 
   // For the status line: what the run shows, the step count and the state hash.
   status() {
-    const at = this.sim._webRunState() >> 3;
-    const s = this.sim.HEAPF64.subarray(at, at + 4);
-    const playing = s[0] !== 0, steps = s[3];
-    const hash = this.sim.UTF8ToString(this.sim._webStateHash());
+    const { playing, playedSteps, runSteps, steps } = this.api.runState();
+    const hash = this.api.stateHash();
     this.download.disabled = this.share.disabled = playing;
-    const text = playing ? `playing the run: step ${s[1]} of ${s[2]} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
+    const text = playing ? `playing the run: step ${playedSteps} of ${runSteps} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
     return { text, playing, steps, hash };
-  }
-
-  recording() {
-    const at = this.sim._webRunText();
-    return this.sim.HEAPU8.slice(at, at + this.sim._webRunTextSize());
   }
 
   saveRun() {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([this.recording()], { type: 'text/plain' }));
+    link.href = URL.createObjectURL(new Blob([this.api.recording()], { type: 'text/plain' }));
     link.download = 'tremblo-run.sim';
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
   async shareRun() {
-    const bytes = this.recording();
+    const bytes = this.api.recording();
     if (bytes.length > MAX_RUN_BYTES) {
       this.say('the run is longer than 1 MB, too long for an address: download it instead', true);
       return;
     }
-    this.fragment = fragmentFor(await packRun(bytes), this.sim._webPaused() !== 0);
+    this.fragment = fragmentFor(await packRun(bytes), this.api.paused);
     history.replaceState(null, '', this.fragment);
     try {
       await navigator.clipboard.writeText(location.href);

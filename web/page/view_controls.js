@@ -5,18 +5,19 @@
 
 const LEFT = 0, RIGHT = 2;
 
-export function installViewControls(sim, resetButton, touchRightSwitch) {
-  resetButton.addEventListener('click', () => sim._webResetView());
+// api: the module (module_api.js).
+export function installViewControls(api, resetButton, touchRightSwitch) {
+  resetButton.addEventListener('click', () => api.resetView());
   touchRightSwitch.addEventListener('click', () => {
     const on = touchRightSwitch.getAttribute('aria-checked') !== 'true';
     touchRightSwitch.setAttribute('aria-checked', String(on));
   });
   return {
     view: {
-      mouse: (button, state, x, y) => sim._webViewMouse(button, state, x, y) !== 0,
-      motion: (x, y) => sim._webViewMotion(x, y),
-      turn: (dx, dy) => sim._webTurnView(dx, dy),
-      zoom: (factor) => sim._webZoomView(factor),
+      mouse: (button, state, x, y) => api.viewMouse(button, state, x, y),
+      motion: (x, y) => api.viewMotion(x, y),
+      turn: (dx, dy) => api.turnView(dx, dy),
+      zoom: (factor) => api.zoomView(factor),
     },
     touchButton: () => (touchRightSwitch.getAttribute('aria-checked') === 'true' ? RIGHT : LEFT),
   };

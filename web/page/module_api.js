@@ -1,0 +1,157 @@
+// The simulation's module as the page sees it: the only script that knows the module's exported
+// functions (web/page_exports.cpp), where in its memory their answers lie and how they are laid
+// out, and how its strings are read. The other scripts ask this one in plain names and values.
+//
+// The module's memory may grow on any call into it, which replaces its HEAP views: every read
+// below takes the view afresh, after the call that returned the pointer.
+
+const STATUS_DOUBLES = 8;        // in the order of StatusField in web/page_exports.cpp
+// The switches' bits in webFlags.
+const FLAG_BITS = { gravity: 1, volume: 2, plastic: 4, breakable: 8, pushInYZ: 16 };
+const CAMERA_DOUBLES = 15;       // eye, target, up, then left, right, bottom, top, near, far
+const ROOM_QUADS = 3, QUAD_FLOATS = 15;  // a quad: its colour, then 4 corners
+const STYLE_FLOATS = 7;          // spring colour, point colour, the points' cube edge
+
+export async function loadModule() {
+  // createTremblo: tremblo.js, loaded by index.html before the page's scripts.
+  return new ModuleApi(await createTremblo());
+}
+
+export class ModuleApi {
+  #m;
+  #style;
+
+  constructor(module) {
+    this.#m = module;
+    this.#style = this.#f32(module._webStyle(), STYLE_FLOATS).slice();
+  }
+
+  #f32(pointer, count) { return this.#m.HEAPF32.subarray(pointer >> 2, (pointer >> 2) + count); }
+  #f64(pointer, count) { return this.#m.HEAPF64.subarray(pointer >> 3, (pointer >> 3) + count); }
+  #text(pointer) { return this.#m.UTF8ToString(pointer); }
+
+  // Copies bytes into the module's run buffer. The buffer first: making it may grow the memory.
+  #fill(bytes) {
+    const at = this.#m._webRunBuffer(bytes.length);
+    this.#m.HEAPU8.set(bytes, at);
+  }
+
+  // --- The loop ------------------------------------------------------------------------------
+
+  // The window's start: the one-cube scene.
+  start() { this.#m._webStart(); }
+  // Idle and display calls until a frame is to be drawn (true) or the next one is not yet due.
+  runUntilFrame() { return this.#m._webRunUntilFrame() !== 0; }
+  msUntilFrame() { return this.#m._webMsUntilFrame(); }
+  get paused() { return this.#m._webPaused() !== 0; }
+  set paused(on) { this.#m._webSetPaused(on ? 1 : 0); }
+  stepOnce() { this.#m._webStepOnce(); }
+
+  // --- Input: window pixels, the toolkit's key, button and state codes -----------------------
+
+  key(code, x, y) { this.#m._webKey(code, x, y); }
+  mouse(button, state, x, y) { this.#m._webMouse(button, state, x, y); }
+
+  // The view's: true when the event was the view's, false when it is the simulation's.
+  viewMouse(button, state, x, y) { return this.#m._webViewMouse(button, state, x, y) !== 0; }
+  viewMotion(x, y) { this.#m._webViewMotion(x, y); }
+  turnView(dx, dy) { this.#m._webTurnView(dx, dy); }
+  zoomView(factor) { this.#m._webZoomView(factor); }
+  resetView() { this.#m._webResetView(); }
+
+  // --- Runs ------------------------------------------------------------------------------------
+
+  // Plays a run's bytes at the page's pace (pausing at its end with pauseAtEnd): null, or the
+  // reader's message about a bad run, which is then not played.
+  playRun(bytes, pauseAtEnd) {
+    this.#fill(bytes);
+    return this.#m._webPlayRun(pauseAtEnd ? 1 : 0) ? null : this.#text(this.#m._webRunMessage());
+  }
+
+  // Commands of the panel's (a scene, settings), carried out and recorded as the run's own:
+  // null, or the reader's message about a bad line, and then nothing is carried out.
+  playCommands(text) {
+    this.#fill(new TextEncoder().encode(text));
+    return this.#m._webPlayCommands() ? null : this.#text(this.#m._webRunMessage());
+  }
+
+  // { playing, playedSteps, runSteps: of the run being played, steps: since the page loaded }
+  runState() {
+    const [playing, playedSteps, runSteps, steps] = this.#f64(this.#m._webRunState(), 4);
+    return { playing: playing !== 0, playedSteps, runSteps, steps };
+  }
+
+  // The state hash as tremblo-sim --hash prints it (16 hex digits).
+  stateHash() { return this.#text(this.#m._webStateHash()); }
+
+  // The recording so far, as the bytes of a run.
+  recording() {
+    const at = this.#m._webRunText();
+    return this.#m.HEAPU8.slice(at, at + this.#m._webRunTextSize());
+  }
+
+  // --- Settings --------------------------------------------------------------------------------
+
+  // [{ name, unit, low, high, design }], in the module's order, which settingValue's index follows.
+  settings() {
+    const list = [];
+    for (let i = 0; i < this.#m._webSettingCount(); ++i) {
+      const [low, high, design] = this.#f64(this.#m._webSettingRange(i), 3);
+      list.push({ name: this.#text(this.#m._webSettingName(i)), unit: this.#text(this.#m._webSettingUnit(i)), low, high, design });
+    }
+    return list;
+  }
+
+  settingValue(index) { return this.#m._webSettingValue(index); }
+
+  // --- What to show ----------------------------------------------------------------------------
+
+  // { simTime, steps and stepMs: run by the page and their real time, movingPoints,
+  //   activeSprings, energy: { kinetic, gravitational, spring } }
+  status() {
+    const [simTime, steps, stepMs, movingPoints, activeSprings, kinetic, gravitational, spring] =
+      this.#f64(this.#m._webStatus(), STATUS_DOUBLES);
+    return { simTime, steps, stepMs, movingPoints, activeSprings, energy: { kinetic, gravitational, spring } };
+  }
+
+  // { gravity, volume, plastic, breakable, pushInYZ }: the switches, true or false.
+  flags() {
+    const bits = this.#m._webFlags();
+    return Object.fromEntries(Object.entries(FLAG_BITS).map(([name, bit]) => [name, (bits & bit) !== 0]));
+  }
+
+  // The window's banner and key help.
+  consoleText() {
+    let text = '';
+    for (let i = 0; i < this.#m._webConsoleTextCount(); ++i) text += this.#text(this.#m._webConsoleText(i));
+    return text;
+  }
+
+  // What to draw now:
+  // { camera: { eye, target, up: [x, y, z], left, right, bottom, top, near, far },
+  //   room: [{ colour: [r, g, b], corners: Float32Array of 4 corners' x, y, z }] (3 quads),
+  //   springSegments, points: Float32Arrays of x, y, z (two ends a segment, one a point),
+  //   springColour, pointColour: [r, g, b], pointEdge }
+  // springSegments and points lie in the module's memory: use them before the next call into it.
+  frame() {
+    const m = this.#m;
+    m._webDescribeFrame();
+    const c = [...this.#f64(m._webCamera(), CAMERA_DOUBLES)];
+    const room = [];
+    const quads = this.#f32(m._webRoom(), ROOM_QUADS * QUAD_FLOATS);
+    for (let q = 0; q < ROOM_QUADS; ++q) {
+      const quad = quads.subarray(q * QUAD_FLOATS, (q + 1) * QUAD_FLOATS);
+      room.push({ colour: [...quad.subarray(0, 3)], corners: quad.slice(3) });
+    }
+    return {
+      camera: { eye: c.slice(0, 3), target: c.slice(3, 6), up: c.slice(6, 9),
+        left: c[9], right: c[10], bottom: c[11], top: c[12], near: c[13], far: c[14] },
+      room,
+      springSegments: this.#f32(m._webSpringEnds(), 3 * m._webSpringEndCount()),
+      points: this.#f32(m._webPoints(), 3 * m._webPointCount()),
+      springColour: [...this.#style.subarray(0, 3)],
+      pointColour: [...this.#style.subarray(3, 6)],
+      pointEdge: this.#style[6],
+    };
+  }
+}
