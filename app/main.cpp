@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/window_run.h"
+#include "run/apply_command.h"
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     if (!openWindowRecording(runOptions)) return 2;
 
     // The first scene exists before the toolkit and the window do.
-    onKey('1', 0, 0);
+    startWorld();
 
 #ifdef FREEGLUT
     // Added to the start-up order: GLUT's own error messages, before it can fail.

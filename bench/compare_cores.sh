@@ -5,7 +5,8 @@
 #  - the per-step hashes of bench/trace_steps.cpp (every scene under many flags and pushes),
 #    with the working tree's core built optimised (AVX2 where the processor has it), at -O0,
 #    without the wider clones (SSE2 only) and with AVX-512 as the widest.
-# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]
+# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]   (a base with the run/ folder: the
+# drivers of the working tree build on its run library and world reset)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=$1
@@ -16,7 +17,7 @@ mkdir -p "$work/base" "$work/new"
 (cd "$root" && git archive "$base" | tar -x -C "$work/base")
 (cd "$root" && git ls-files --cached --others --exclude-standard -z | xargs -0 cp --parents -t "$work/new")
 # Both run the working tree's runner, examples and benchmark drivers.
-for dir in tools examples bench; do rm -rf "${work:?}/base/$dir"; cp -r "$root/$dir" "$work/base/"; done
+for dir in run tools examples bench; do rm -rf "${work:?}/base/$dir"; cp -r "$root/$dir" "$work/base/"; done
 # The runner reads the step's constants; a base from before they had a header of their own gets it.
 [ -f "$work/base/sim/constants.h" ] || cp "$root/sim/constants.h" "$work/base/sim/"
 

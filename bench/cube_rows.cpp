@@ -28,19 +28,3 @@ void buildCubeRows(int cubes) {
         for (int k = 1; k < kCubesPerRow && made < cubes; ++k, ++made) tail = attachCube(*tail);
     }
 }
-
-void setDefaultFlags() {
-    gravityOn = true;
-    volumeOn = true;
-    breakableOn = false;
-    plasticOn = false;
-    pushPlaneYZ = true;
-    pushStepsLeft = 0;
-    pushForce = Vec3{};
-}
-
-int activeSprings() {
-    int n = 0;
-    for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) ++n;
-    return n;
-}

@@ -6,8 +6,3 @@
 
 // Releases the current scene and builds `cubes` cubes in all (the last row may be shorter).
 void buildCubeRows(int cubes);
-
-// The flags at their start values and no push running.
-void setDefaultFlags();
-// The springs of springList (the active ones).
-int activeSprings();

@@ -49,14 +49,12 @@ bool stepFinite(int n) {
 }
 
 void startScene(char scene, const Flags& f, bool planeYZ) {
+    resetWorldState();
     gravityOn = f.gravity;
     volumeOn = f.volume;
     plasticOn = f.plastic;
     breakableOn = f.breakable;
     pushPlaneYZ = planeYZ;
-    pushForce = Vec3{};
-    pushStepsLeft = 0;
-    stepsSinceFrame = 0;
     onKey(static_cast<unsigned char>(scene), 0, 0);
 }
 

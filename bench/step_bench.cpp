@@ -17,6 +17,7 @@
 #include "run/script.h"
 #include "run/script_runner.h"
 #include "sim/step_order.h"
+#include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
@@ -37,7 +38,7 @@ void report(benchmark::State& state, double springSteps) {
 
 // Starts the scene with the given flag keys ("u", "z", or none) pressed before the scene key.
 void startScene(char scene, const char* flags) {
-    setDefaultFlags();
+    resetWorldState();
     for (const char* f = flags; *f != '\0'; ++f) onKey(static_cast<unsigned char>(*f), 0, 0);
     onKey(static_cast<unsigned char>(scene), 0, 0);
 }
@@ -48,7 +49,7 @@ double meanActiveSprings(char scene, const char* flags) {
     startScene(scene, flags);
     double sum = 0.0;
     for (int i = 0; i < kStepsPerRun; ++i) {
-        sum += activeSprings();
+        sum += countActiveSprings();
         stepWorld();
     }
     return sum / kStepsPerRun;
@@ -70,21 +71,21 @@ void stepScene(benchmark::State& state, char scene, const char* flags) {
     }
     report(state, springs * static_cast<double>(state.iterations()));
     state.counters["springs"] = springs;
-    setDefaultFlags();
+    resetWorldState();
 }
 
 void stepRows(benchmark::State& state) {
-    setDefaultFlags();
+    resetWorldState();
     gravityOn = false;
     buildCubeRows(static_cast<int>(state.range(0)));
-    const int springs = activeSprings();
+    const int springs = countActiveSprings();
     // The first step after a build reads the step's order of the scene: that is part of
     // building (BM_BuildRows), as the yardstick's warm-up steps are not timed either.
     stepWorld();
     for (auto _ : state) stepWorld();
     report(state, static_cast<double>(springs) * static_cast<double>(state.iterations()));
     state.counters["springs"] = springs;
-    setDefaultFlags();
+    resetWorldState();
 }
 
 void buildRows(benchmark::State& state) {
@@ -92,7 +93,7 @@ void buildRows(benchmark::State& state) {
         buildCubeRows(static_cast<int>(state.range(0)));
         sceneOrder();
     }
-    state.counters["springs"] = activeSprings();
+    state.counters["springs"] = countActiveSprings();
 }
 
 // The rows of buildCubeRows written as script commands (rows of ten cubes, every cube with its
@@ -115,7 +116,7 @@ void buildRowsFromCommands(benchmark::State& state) {
         if (!parseScript(text, commands, error)) state.SkipWithError(error.message.c_str());
         for (const ScriptCommand& command : commands) applyCommand(command);
     }
-    state.counters["springs"] = activeSprings();
+    state.counters["springs"] = countActiveSprings();
 }
 
 // The machine is shared: other work only ever slows a repetition down, so the fastest of

@@ -23,20 +23,16 @@
 #include "model/spring.h"
 #include "model/spring_list.h"
 #include "model/volume_element.h"
+#include "run/state_hash.h"
+#include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
 namespace {
 
 struct Fnv {
-    std::uint64_t h = 1469598103934665603ull;
-    void bytes(const void* p, std::size_t n) {
-        const auto* c = static_cast<const unsigned char*>(p);
-        for (std::size_t i = 0; i < n; ++i) {
-            h ^= c[i];
-            h *= 1099511628211ull;
-        }
-    }
+    std::uint64_t h = kFnvOffsetBasis;
+    void bytes(const void* p, std::size_t n) { h = fnv1a(h, p, n); }
     void value(float v) {
         if (std::isnan(v)) v = std::numeric_limits<float>::quiet_NaN();
         bytes(&v, sizeof v);
@@ -97,7 +93,7 @@ void run(const std::string& name, int steps) {
     }
     int nan = 0;
     for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) nan += std::isnan(p->position.z) ? 1 : 0;
-    std::printf("# end: %d active springs, %d points at NaN\n", activeSprings(), nan);
+    std::printf("# end: %d active springs, %d points at NaN\n", countActiveSprings(), nan);
 }
 
 }  // namespace
@@ -108,14 +104,14 @@ int main(int argc, char** argv) {
     const char* flagSets[] = {"", "g", "v", "u", "z", "uz", "ug", "vz"};
     for (const char* flags : flagSets) {
         for (const char* s = scenes; *s != '\0'; ++s) {
-            setDefaultFlags();
+            resetWorldState();
             for (const char* f = flags; *f != '\0'; ++f) onKey(static_cast<unsigned char>(*f), 0, 0);
             onKey(static_cast<unsigned char>(*s), 0, 0);
             run(std::string("scene ") + *s + " flags '" + flags + "'", steps);
         }
     }
     // Switching flags in the middle of a scene.
-    setDefaultFlags();
+    resetWorldState();
     onKey('s', 0, 0);
     std::printf("# scene s, flags switched while running\n");
     for (int i = 0; i < steps; ++i) {
@@ -130,7 +126,7 @@ int main(int argc, char** argv) {
     const int rowSizes[] = {1, 10, 37, 100};
     for (int n : rowSizes) {
         for (bool gravity : {false, true}) {
-            setDefaultFlags();
+            resetWorldState();
             gravityOn = gravity;
             buildCubeRows(n);
             run("rows of " + std::to_string(n) + (gravity ? " gravity on" : " gravity off"), steps / 2);

@@ -109,6 +109,13 @@ void RunSession::mouse(int button, int state, int x, int y) {
     onMouse(button, state, x, y);
 }
 
+bool RunSession::command(const ScriptCommand& command) {
+    if (playing()) return false;
+    if (recorder_ != nullptr) recorder_->writeLines(writeCommand(command));
+    applyCommand(command);
+    return true;
+}
+
 void RunSession::finish() {
     if (finished_ || recorder_ == nullptr) return;
     finished_ = true;

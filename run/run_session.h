@@ -35,6 +35,9 @@ public:
     // plays. Coordinates beyond the script's range are brought within it first.
     void key(unsigned char key, int x, int y);
     void mouse(int button, int state, int x, int y);
+    // A command of the person's (a setting from the panel), carried out and recorded; false,
+    // and nothing done, while a run plays.
+    bool command(const ScriptCommand& command);
 
     // Steps taken since the start, played ones included.
     std::uint64_t steps() const { return steps_; }

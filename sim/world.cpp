@@ -4,6 +4,8 @@
 #include "model/scene_storage.h"
 #include "sim/constants.h"
 #include "sim/presets.h"
+#include "sim/settings.h"
+#include "sim/time_step.h"
 
 const float roomMinX = -4.0f;
 const float roomMaxX = 2.0f;
@@ -38,6 +40,7 @@ float pressTime = 0.0f;
 
 std::int32_t lastFrameClock = 0;
 std::int32_t stepsSinceFrame = 0;
+bool frameClockStarted = false;
 
 const Vec3 zeroVelocity{0.0f, 0.0f, 0.0f};
 
@@ -49,3 +52,23 @@ VolumeElement* volumeElements = nullptr;
 Cube* leadCube = nullptr;
 Cube* secondCube = nullptr;
 Cube* tailCube = nullptr;
+
+void resetWorldState() {
+    gravityOn = true;
+    volumeOn = true;
+    breakableOn = false;
+    plasticOn = false;
+    pushPlaneYZ = true;
+    simTime = 0.0f;
+    timeStep = kTimeStep;
+    pushForce = Vec3{0.0f, 0.0f, 0.0f};
+    pushStepsLeft = 0;
+    pressX = 0;
+    pressY = 0;
+    pressTime = 0.0f;
+    lastFrameClock = 0;
+    stepsSinceFrame = 0;
+    frameClockStarted = false;
+    idleHooks = IdleHooks{};
+    settings = SettingValues{};
+}

@@ -52,6 +52,7 @@ extern float pressTime;  // simTime at the last left press
 // Frame pacing, owned by the display callback.
 extern std::int32_t lastFrameClock;   // ms of real time at the last drawn frame
 extern std::int32_t stepsSinceFrame;  // display calls since then that drew nothing
+extern bool frameClockStarted;        // false until the first display call read the clock
 
 // The current scene.
 extern SpringList springList;          // every active spring
@@ -61,3 +62,8 @@ extern Cube* leadCube;                 // camera target; its corner 0 gives the 
 extern Cube* secondCube;               // builders' scratch
 extern Cube* tailCube;                 // builders' scratch
 extern const Vec3 zeroVelocity;        // start velocity of every new point
+
+// Every switch, setting, push, the clock, the pacing and the step's hooks back to their values
+// at start-up, for tests and benchmarks that run many worlds in one process; the scene stays
+// (a restart replaces it).
+void resetWorldState();

@@ -9,22 +9,7 @@
 #include "sim/world.h"
 
 void resetWorld() {
-    gravityOn = true;
-    volumeOn = true;
-    breakableOn = false;
-    plasticOn = false;
-    pushPlaneYZ = true;
-    simTime = 0.0f;
-    timeStep = 0.0005f;
-    pushForce = Vec3{};
-    pushStepsLeft = 0;
-    pressX = 0;
-    pressY = 0;
-    pressTime = 0.0f;
-    lastFrameClock = 0;
-    stepsSinceFrame = 0;
-    idleHooks = IdleHooks{};
-    settings = SettingValues{};
+    resetWorldState();
     resetScene();
 }
 

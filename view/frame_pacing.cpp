@@ -3,8 +3,6 @@
 #include "sim/world.h"
 #include "view/frame_clock.h"
 
-bool frameClockStarted = false;
-
 namespace {
 
 // now - then in signed 32 bits, wrapping like the clock itself does.

@@ -4,13 +4,10 @@
 
 // Frame pacing of the display callback: at most one frame per 40 ms of real time. Every
 // display call that lets a frame pass counts in stepsSinceFrame, which the idle callback
-// reads to stop stepping once 80 steps ran since the last frame. State: lastFrameClock and
-// stepsSinceFrame (sim/world.h) and the flag below. No GL here.
+// reads to stop stepping once 80 steps ran since the last frame. State: lastFrameClock,
+// stepsSinceFrame and frameClockStarted (sim/world.h). No GL here.
 
 constexpr std::int32_t kFrameIntervalMs = 40;
-
-// False until the first display call has read the clock into lastFrameClock.
-extern bool frameClockStarted;
 
 // One display call at clock reading `now` (ms): true when it is to draw a frame. The first
 // call only starts the clock and draws nothing. A call kFrameIntervalMs or more after the

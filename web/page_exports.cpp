@@ -72,7 +72,7 @@ bool playBuffer(const char* source, bool pauseAtEnd) {
 extern "C" {
 
 // The window's start: the one-cube scene before anything else.
-EMSCRIPTEN_KEEPALIVE void webStart() { onKey('1', 0, 0); }
+EMSCRIPTEN_KEEPALIVE void webStart() { startWorld(); }
 
 EMSCRIPTEN_KEEPALIVE int webRunUntilFrame() { return runUntilFrame(frameClock) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int webMsUntilFrame() { return msUntilFrame(frameClock()); }
@@ -106,6 +106,29 @@ EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
         return 0;
     }
     return playBuffer("<editor>", false) ? 1 : 0;
+}
+
+// Gives setting `index` the value, as a `set` command of the run, recorded in the shortest
+// form that reads back the same float: 1. Refused (0, the reason in webRunMessage) for a value
+// outside the setting's range and while a linked run plays.
+EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
+    if (index < 0 || index >= kSettingCount) return 0;
+    SceneArguments set;
+    set.setting = index;
+    set.value = static_cast<float>(value);
+    const SettingInfo& info = kSettings[index];
+    if (!(set.value >= info.low && set.value <= info.high)) {
+        runMessage = std::string(info.name) + " out of range: " + floatText(set.value) + " (from " +
+                     floatText(info.low) + " to " + floatText(info.high) + " " + info.unit + ")";
+        return 0;
+    }
+    ScriptCommand command{CommandKind::Set, 0, 0, 0, 0, 0, 0};
+    command.scene = std::make_shared<const SceneArguments>(set);
+    if (!pageSession().command(command)) {
+        runMessage = "the linked run is still playing; its end hands the scene over";
+        return 0;
+    }
+    return 1;
 }
 
 // The physical settings (sim/settings.h): name, unit, range and design value, current value.

@@ -20,10 +20,7 @@
 namespace {
 
 void restart() {
-    gravityOn = volumeOn = pushPlaneYZ = true;
-    breakableOn = plasticOn = false;
-    pushStepsLeft = 0;
-    stepsSinceFrame = 0;
+    resetWorldState();
     startWorld();
 }
 

@@ -9,6 +9,7 @@
 
 #include "interaction/keyboard.h"
 #include "model/mass_point.h"
+#include "run/apply_command.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
@@ -30,12 +31,8 @@ TEST(Fnv1a, FoldingInPiecesEqualsFoldingAtOnce) {
 class StateHash : public testing::Test {
 protected:
     void SetUp() override {
-        gravityOn = true;
-        volumeOn = true;
-        breakableOn = false;
-        plasticOn = false;
-        pushStepsLeft = 0;
-        onKey('1', 0, 0);
+        resetWorldState();
+        startWorld();
     }
     static MassPoint* point(int index) {
         MassPoint* p = chainHead->next;

@@ -34,13 +34,10 @@ void countAndWait() {
 class FramePacingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        frameClockStarted = false;
-        lastFrameClock = 0;
-        stepsSinceFrame = 0;
+        resetWorldState();
         handClock = 0;
         framesDrawn = 0;
         waitsForFrame = 0;
-        idleHooks = IdleHooks{};
         onKey('1', 0, 0);
     }
     void TearDown() override { idleHooks = IdleHooks{}; }

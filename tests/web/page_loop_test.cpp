@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "interaction/keyboard.h"
+#include "run/apply_command.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_pacing.h"
@@ -16,13 +17,10 @@ std::int32_t readHandClock() { return handClock; }
 class PageLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        frameClockStarted = false;
-        lastFrameClock = 0;
-        stepsSinceFrame = 0;
+        resetWorldState();
         handClock = 1000;
-        idleHooks = IdleHooks{};
         setPaused(false);
-        onKey('1', 0, 0);
+        startWorld();
     }
     void TearDown() override {
         idleHooks = IdleHooks{};

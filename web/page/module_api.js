@@ -75,6 +75,11 @@ export class ModuleApi {
     return this.#m._webPlayCommands() ? null : this.#text(this.#m._webRunMessage());
   }
 
+  // Gives setting `index` the value as a command of the run (recorded): null, or why not.
+  changeSetting(index, value) {
+    return this.#m._webChangeSetting(index, value) ? null : this.#text(this.#m._webRunMessage());
+  }
+
   // { playing, playedSteps, runSteps: of the run being played, steps: since the page loaded }
   runState() {
     const [playing, playedSteps, runSteps, steps] = this.#f64(this.#m._webRunState(), 4);

@@ -1,6 +1,6 @@
 // A slider for each physical setting, its design value marked under it: a change is a
-// `set NAME VALUE` command of the run, so it is recorded and shared, and "design values" sets
-// every one back. The sliders follow the settings as they are, also those of a played run.
+// setting command of the run (the module writes it), so it is recorded and shared, and "design
+// values" sets every one back. The sliders follow the settings as they are, also those of a played run.
 
 // The shortest decimal that reads back as the same 32-bit float (9.81, not 9.8100004196167).
 function floatText(v) {
@@ -14,7 +14,7 @@ function floatText(v) {
 // A decimal step with about 10^4 positions over the range, which reaches every design value.
 function stepFor(low, high) { return 10 ** (Math.floor(Math.log10(high - low)) - 4); }
 
-// api: the module (module_api.js); its playCommands carries out the sliders' commands as the run's.
+// api: the module (module_api.js), which carries out the sliders' changes as the run's commands.
 export function installSettings(api, list, designButton) {
   const rows = [];
   api.settings().forEach((setting, index) => {
@@ -27,11 +27,11 @@ export function installSettings(api, list, designButton) {
       <span class="design">design value ${design} ${unit}</span>`;
     const slider = row.querySelector('input'), shown = row.querySelector('output');
     slider.addEventListener('input', () => { shown.textContent = slider.value; });
-    slider.addEventListener('change', () => api.playCommands(`set ${name} ${slider.value}\n`));
+    slider.addEventListener('change', () => api.changeSetting(index, Number(slider.value)));
     rows.push({ name, design, slider, shown, index });
     list.append(row);
   });
-  designButton.addEventListener('click', () => api.playCommands(rows.map((r) => `set ${r.name} ${r.design}\n`).join('')));
+  designButton.addEventListener('click', () => { for (const r of rows) api.changeSetting(r.index, Number(r.design)); });
   return () => {
     for (const r of rows) {
       const value = floatText(api.settingValue(r.index));
