@@ -35,7 +35,7 @@ namespace {
 static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 
 // Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
-constexpr Lanes kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
+constexpr Float4 kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
 
 // The springs' walk in lanes, and the ends outside the chain that it has cleared.
 class SpringWalk {
@@ -51,8 +51,8 @@ public:
         for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
         // Big scenes' springs come from memory: fetch ahead those two blocks on.
         for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[first + 2 * kBlock + j]->spring);
-        Lanes elastic[kBlock];
-        Lanes8 L[2];
+        Float4 elastic[kBlock];
+        Float8 L[2];
         bool special[2];
         const std::size_t groups = count > kLanes ? 2 : 1;
         for (std::size_t g = 0; g < groups; ++g) {
@@ -80,25 +80,25 @@ private:
     // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
     // yields or has no length, and the lengths in L.
     template <bool kBreakable, bool kPlastic>
-    LANE_INLINE bool group(Spring* const* s, std::size_t first, Lanes8& L, Lanes elastic[]) {
-        Lanes d[kLanes], w[kLanes], fields[kLanes];
+    LANE_INLINE bool group(Spring* const* s, std::size_t first, Float8& L, Float4 elastic[]) {
+        Float4 d[kLanes], w[kLanes], fields[kLanes];
         for (std::size_t j = 0; j < kLanes; ++j) {
             ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
             d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
             w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
             fields[j] = loadSpringFields(*s[j]);
         }
-        const Vec3Of<Lanes8> f = transpose8(fields);
-        const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
-        const Vec3Of<Lanes8> dv = transpose8<1>(d);
+        const Vec3Of<Float8> f = transpose8(fields);
+        const Float8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
+        const Vec3Of<Float8> dv = transpose8<1>(d);
         L = lengthOf<LaneMath>(dv);
         // A spring of length zero goes one at a time; its lanes divide by one instead.
-        const LaneMask8 zero = L == 0.0f;
-        const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
-        const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
+        const Mask8 zero = L == 0.0f;
+        const Float8 divisor = zero ? broadcast8(1.0f) : L;
+        const Vec3Of<Float8> F = elasticForce(dv, divisor, restLength, stiffness);
         untranspose8(F, elastic);
         untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient_)), damping_ + first);
-        LaneMask8 special = zero;
+        Mask8 special = zero;
         if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
         if (kBreakable) special |= tears<LaneMath>(F, tearForce);
         return anyLane(special);
@@ -108,7 +108,7 @@ private:
     // leaves the list and is damped no more; the cells after it keep their links, so the walk
     // in blocks goes on.
     template <bool kBreakable, bool kPlastic>
-    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
+    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Float8& L) {
         held_.flush();
         for (std::size_t j = 0; j < n; ++j) {
             const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
@@ -118,7 +118,7 @@ private:
             if (outcome.tears || L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;
         }
     }
-    LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
+    LANE_INLINE void groupForces(Spring* const* s, const Float4* elastic, std::size_t n) {
         for (std::size_t j = 0; j < n; ++j) {
             held_.add(*s[j]->b, elastic[j]);
             held_.addHeld(*s[j]->a, negateXyz(elastic[j]));
@@ -132,7 +132,7 @@ private:
     }
 
     const StepOrder& o_;
-    Lanes* damping_;
+    Float4* damping_;
     SpringEnds* ends_;
     float coefficient_;
     const FixedEnd *fixedEnd_, *fixedEndsEnd_;
@@ -196,7 +196,7 @@ void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
 void addMeasuredDamping() {
     std::size_t k = 0, n = stepScratch().measured;
-    const Lanes* damping = stepScratch().damping.data();
+    const Float4* damping = stepScratch().damping.data();
     const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;
     auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {

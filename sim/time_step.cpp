@@ -27,10 +27,10 @@ void requestRedisplay() {
 
 // The velocity update, the three components side by side in lanes, then the room's rules.
 LANE_INLINE void velocityUpdate(MassPoint& p, float dt) {
-    const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
-    const Lanes v0 = loadVelocityAt1(p);
-    const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
-                                    broadcast(p.mass), broadcast(dt));
+    const Float4 f = reinterpret_cast<Float4>(reinterpret_cast<Mask4>(loadForceRow(p)) & Mask4{-1, -1, -1, 0});
+    const Float4 v0 = loadVelocityAt1(p);
+    const Float4 v = updatedVelocity(__builtin_shufflevector(v0, Float4{}, 1, 2, 3, 4), f, broadcast4(p.damping),
+                                    broadcast4(p.mass), broadcast4(dt));
     p.velocity = Vec3{v[0], v[1], v[2]};
     bounceVelocity(p);
 }
@@ -88,7 +88,7 @@ void stepWorld() {
 
 void addForceToAll(const Vec3& f) {
     // The fourth lane adds -0.0 to the damping after the force, which leaves it as it is.
-    forEachMovingPoint([row = Lanes{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
+    forEachMovingPoint([row = Float4{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }
 
 WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {

@@ -14,12 +14,12 @@ namespace {
 
 
 // Forces on c0 of eight elements.
-LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Lanes F[kLanes]) {
-    Lanes u[kLanes], v[kLanes], w[kLanes];
-    Lanes8 restVolume;
+LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Float4 F[kLanes]) {
+    Float4 u[kLanes], v[kLanes], w[kLanes];
+    Float8 restVolume;
     for (std::size_t j = 0; j < kLanes; ++j) {
         const VolumeElement& e = *elements[j];
-        const Lanes p0 = loadPositionAt1(*e.corners[0]);
+        const Float4 p0 = loadPositionAt1(*e.corners[0]);
         u[j] = loadPositionAt1(*e.corners[1]) - p0;
         v[j] = loadPositionAt1(*e.corners[2]) - p0;
         w[j] = loadPositionAt1(*e.corners[3]) - p0;
@@ -43,7 +43,7 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
             __builtin_prefetch(elements[j]);
             __builtin_prefetch(elements[j]->corners);
         }
-        Lanes F[kBlock];
+        Float4 F[kBlock];
         for (std::size_t g = 0; g < count; g += kLanes) volumeForces(elements + i + g, K, F + g);
         for (std::size_t j = 0; j < count; ++j) {
             addToForce(*elements[i + j]->corners[0], F[j]);
