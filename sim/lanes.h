@@ -34,7 +34,8 @@
 
 // Springs or elements side by side in the lanes of a Float8.
 constexpr std::size_t kLanes = 8;
-// Four lanes: x, y, z of a vector and a fourth lane that nothing reads.
+// Four floats of one record, one SSE register. Which lanes hold x, y and z, and what the spare
+// lane holds, says each load below; a force row's fourth lane is the point's damping.
 using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = std::int32_t __attribute__((vector_size(16)));
 // Eight floats, one AVX register or two SSE ones: in the force laws, one float of each of
@@ -83,7 +84,7 @@ LANE_INLINE Float4 loadSpringFields(const Spring& s) {
 LANE_INLINE char* forceRowOf(MassPoint& p) { return reinterpret_cast<char*>(&p) + offsetof(MassPoint, force); }
 LANE_INLINE Float4 loadForceRow(MassPoint& p) { return loadFloat4(forceRowOf(p)); }
 LANE_INLINE void storeForceRow(MassPoint& p, Float4 row) { std::memcpy(forceRowOf(p), &row, sizeof row); }
-// Adds the x, y, z lanes of v to p.force.
+// Adds a row to p's force row: x, y, z to the force and the fourth lane, -0.0, to the damping.
 LANE_INLINE void addToForce(MassPoint& p, Float4 v) { storeForceRow(p, loadForceRow(p) + v); }
 
 // Adds rows to the forces of points, keeping one point's force in a register while consecutive

@@ -25,7 +25,10 @@ void requestRedisplay() {
     if (idleHooks.requestRedisplay != nullptr) idleHooks.requestRedisplay();
 }
 
-// The velocity update, the three components side by side in lanes, then the room's rules.
+// The velocity update, the three components side by side in lanes, then the room's rules. The
+// force row's fourth lane is the damping: it is zeroed, as is the velocity's, so that the spare
+// lane computes (0 - 0 * damping) / mass, not damping / mass, which could overflow where the
+// one-at-a-time update does not.
 LANE_INLINE void velocityUpdate(MassPoint& p, float dt) {
     const Float4 f = reinterpret_cast<Float4>(reinterpret_cast<Mask4>(loadForceRow(p)) & Mask4{-1, -1, -1, 0});
     const Float4 v0 = loadVelocityAt1(p);
