@@ -155,10 +155,22 @@ struct LaneMath {
     }
 };
 
+// The lanes of eight rows' values in the order of transpose8, lane for lane with the rows'
+// x, y and z: the even rows in the low half and the odd rows in the high half. Row j's value is
+// row(j), whichever lane holds it.
+struct RowLanes {
+    Float8 lanes;
+
+    LANE_INLINE float row(std::size_t j) const { return lanes[laneOf(j)]; }
+    LANE_INLINE void setRow(std::size_t j, float value) { lanes[laneOf(j)] = value; }
+
+private:
+    static constexpr std::size_t laneOf(std::size_t j) { return j % 2 * 4 + j / 2; }
+};
+
 // Lanes kFirst, kFirst + 1 and kFirst + 2 of eight rows into lanes of x, y and z. The even
-// rows go to the low half and the odd rows to the high half (row j to lane laneOf(j)), so that
+// rows go to the low half and the odd rows to the high half (in RowLanes' order), so that
 // untranspose8 gives rows two by two, each pair one 32-byte store.
-constexpr int laneOf(int row) { return row % 2 * 4 + row / 2; }
 template <int kFirst = 0>
 LANE_INLINE Vec3Of<Float8> transpose8(const Float4 r[8]) {
     constexpr int x = kFirst, y = kFirst + 1, z = kFirst + 2;
@@ -173,7 +185,7 @@ LANE_INLINE Vec3Of<Float8> transpose8(const Float4 r[8]) {
             __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13)};
 }
 
-// Lanes of x, y and z back into eight rows of additions (x, y, z, -0.0), row j from lane laneOf(j).
+// Lanes of x, y and z, in RowLanes' order, back into eight rows of additions (x, y, z, -0.0).
 LANE_INLINE void untranspose8(const Vec3Of<Float8>& v, Float4 rows[8]) {
     const Float8 fill = broadcast8(-0.0f);
     const Float8 t0 = __builtin_shufflevector(v.x, v.y, 0, 8, 1, 9, 4, 12, 5, 13);     // x0 y0 x2 y2 | x1 y1 x3 y3

@@ -52,11 +52,12 @@ public:
         // Big scenes' springs come from memory: fetch ahead those two blocks on.
         for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[first + 2 * kBlock + j]->spring);
         Float4 elastic[kBlock];
-        Float8 L[2];
+        RowLanes lengths[2];
         bool special[2];
         const std::size_t groups = count > kLanes ? 2 : 1;
         for (std::size_t g = 0; g < groups; ++g) {
-            special[g] = group<kBreakable, kPlastic>(s + g * kLanes, first + g * kLanes, L[g], elastic + g * kLanes);
+            const std::size_t from = g * kLanes;
+            special[g] = group<kBreakable, kPlastic>(s + from, first + from, lengths[g], elastic + from);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
         restChanged_ = false;
@@ -66,7 +67,7 @@ public:
             if (!special[g] && !restChanged_) {
                 groupForces(s + from, elastic + from, n);
             } else {
-                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g]);
+                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, lengths[g]);
             }
         }
     }
@@ -78,9 +79,9 @@ public:
 private:
     // The elastic forces (on b) of the eight springs from list position `first`, and their damping
     // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
-    // yields or has no length, and the lengths in L.
+    // yields or has no length, and their lengths.
     template <bool kBreakable, bool kPlastic>
-    LANE_INLINE bool group(Spring* const* s, std::size_t first, Float8& L, Float4 elastic[]) {
+    LANE_INLINE bool group(Spring* const* s, std::size_t first, RowLanes& lengths, Float4 elastic[]) {
         Float4 d[kLanes], w[kLanes], fields[kLanes];
         for (std::size_t j = 0; j < kLanes; ++j) {
             ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
@@ -91,7 +92,8 @@ private:
         const Vec3Of<Float8> f = transpose8(fields);
         const Float8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
         const Vec3Of<Float8> dv = transpose8<1>(d);
-        L = lengthOf<LaneMath>(dv);
+        const Float8 L = lengthOf<LaneMath>(dv);
+        lengths.lanes = L;
         // A spring of length zero goes one at a time; its lanes divide by one instead.
         const Mask8 zero = L == 0.0f;
         const Float8 divisor = zero ? broadcast8(1.0f) : L;
@@ -108,14 +110,14 @@ private:
     // leaves the list and is damped no more; the cells after it keep their links, so the walk
     // in blocks goes on.
     template <bool kBreakable, bool kPlastic>
-    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Float8& L) {
+    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const RowLanes& lengths) {
         held_.flush();
         for (std::size_t j = 0; j < n; ++j) {
             const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
             if (outcome.tears) springList = springList->remove(s[j]);
             restChanged_ |= outcome.yielded;
             // No direction, or no spring any more: no damping.
-            if (outcome.tears || L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;
+            if (outcome.tears || lengths.row(j) == 0.0f) damping_[first + j] = kNoForce;
         }
     }
     LANE_INLINE void groupForces(Spring* const* s, const Float4* elastic, std::size_t n) {

@@ -16,16 +16,16 @@ namespace {
 // Forces on c0 of eight elements.
 LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Float4 F[kLanes]) {
     Float4 u[kLanes], v[kLanes], w[kLanes];
-    Float8 restVolume;
+    RowLanes restVolume;
     for (std::size_t j = 0; j < kLanes; ++j) {
         const VolumeElement& e = *elements[j];
         const Float4 p0 = loadPositionAt1(*e.corners[0]);
         u[j] = loadPositionAt1(*e.corners[1]) - p0;
         v[j] = loadPositionAt1(*e.corners[2]) - p0;
         w[j] = loadPositionAt1(*e.corners[3]) - p0;
-        restVolume[laneOf(static_cast<int>(j))] = e.restVolume;
+        restVolume.setRow(j, e.restVolume);
     }
-    untranspose8(volumeForce(transpose8<1>(u), transpose8<1>(v), transpose8<1>(w), restVolume, broadcast8(K)), F);
+    untranspose8(volumeForce(transpose8<1>(u), transpose8<1>(v), transpose8<1>(w), restVolume.lanes, broadcast8(K)), F);
 }
 
 }  // namespace
