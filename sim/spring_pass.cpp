@@ -37,6 +37,26 @@ static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 // Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
 constexpr Float4 kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
 
+// A group's springs one at a time through Spring::addElasticForce; of the damping forces
+// measured in lanes, those of a spring that tears or has no length become nothing. Returns
+// whether one yielded, which changes rest lengths. A spring that tears leaves the list and is
+// damped no more; the cells after it keep their links, so the walk in blocks goes on.
+// Out of the walk's code: it is rare, and inlined it took registers from the common group's
+// code (about one instruction more per spring-step at 's'). The lanes come by reference, which
+// code built for any instruction set reads alike.
+template <bool kBreakable, bool kPlastic>
+[[gnu::cold]] bool oneAtATime(Spring* const* springs, std::size_t count, const RowLanes& lengths, Float4 damping[]) {
+    bool yielded = false;
+    for (std::size_t j = 0; j < count; ++j) {
+        const ElasticOutcome outcome = springs[j]->addElasticForce(kBreakable, kPlastic);
+        if (outcome.tears) springList = springList->remove(springs[j]);
+        yielded |= outcome.yielded;
+        // No direction, or no spring any more: no damping.
+        if (outcome.tears || lengths.row(j) == 0.0f) damping[j] = kNoForce;
+    }
+    return yielded;
+}
+
 // The springs' walk in lanes, and the ends outside the chain that it has cleared.
 class SpringWalk {
 public:
@@ -60,14 +80,15 @@ public:
             special[g] = group<kBreakable, kPlastic>(s + from, first + from, lengths[g], elastic + from);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
-        restChanged_ = false;
+        bool restChanged = false;
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
             clearFixedEndsBefore(first + from + n);
-            if (!special[g] && !restChanged_) {
+            if (!special[g] && !restChanged) {
                 groupForces(s + from, elastic + from, n);
             } else {
-                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, lengths[g]);
+                held_.flush();
+                restChanged |= oneAtATime<kBreakable, kPlastic>(s + from, n, lengths[g], damping_ + first + from);
             }
         }
     }
@@ -106,20 +127,6 @@ private:
         return anyLane(special);
     }
 
-    // A group's springs one at a time through Spring::addElasticForce. A spring that tears
-    // leaves the list and is damped no more; the cells after it keep their links, so the walk
-    // in blocks goes on.
-    template <bool kBreakable, bool kPlastic>
-    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const RowLanes& lengths) {
-        held_.flush();
-        for (std::size_t j = 0; j < n; ++j) {
-            const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
-            if (outcome.tears) springList = springList->remove(s[j]);
-            restChanged_ |= outcome.yielded;
-            // No direction, or no spring any more: no damping.
-            if (outcome.tears || lengths.row(j) == 0.0f) damping_[first + j] = kNoForce;
-        }
-    }
     LANE_INLINE void groupForces(Spring* const* s, const Float4* elastic, std::size_t n) {
         for (std::size_t j = 0; j < n; ++j) {
             held_.add(*s[j]->b, elastic[j]);
@@ -139,26 +146,33 @@ private:
     float coefficient_;
     const FixedEnd *fixedEnd_, *fixedEndsEnd_;
     HeldForce held_;
-    bool restChanged_ = false;  // a spring of the block yielded
 };
 
-// The walk in blocks, measuring damping forces and their springs' ends into d with coefficient c. Returns null when it
-// reached the end, else the cell from which it goes on along the links; `cleared` tells up to
-// where it cleared the ends outside the chain.
+// Where the walk in blocks stopped: goOn is null when it reached the end of the list, else the
+// cell from which the walk goes on along the links; the ends outside the chain are cleared up
+// to `cleared`.
+struct BlocksWalked {
+    SpringListNode* goOn;
+    const FixedEnd* cleared;
+};
+
+// The walk in blocks, measuring damping forces with `coefficient` and their springs' ends into
+// the scratch.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& cleared) {
-    SpringWalk walk(o, d, c);
+LANE_INLINE BlocksWalked inBlocks(const StepOrder& o, StepScratch& scratch, float coefficient) {
+    SpringWalk walk(o, scratch, coefficient);
     SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
                                         [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
                                             walk.block<kBreakable, kPlastic>(first, count);
                                         });
-    cleared = walk.finish();
-    return goOn;
+    return BlocksWalked{goOn, walk.finish()};
 }
 
-WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& e) {
-    if (breakableOn) return plasticOn ? inBlocks<true, true>(o, d, c, e) : inBlocks<true, false>(o, d, c, e);
-    return plasticOn ? inBlocks<false, true>(o, d, c, e) : inBlocks<false, false>(o, d, c, e);
+WIDER_WHERE_AVAILABLE BlocksWalked springsInBlocks(const StepOrder& o, StepScratch& scratch, float coefficient) {
+    if (breakableOn && plasticOn) return inBlocks<true, true>(o, scratch, coefficient);
+    if (breakableOn) return inBlocks<true, false>(o, scratch, coefficient);
+    if (plasticOn) return inBlocks<false, true>(o, scratch, coefficient);
+    return inBlocks<false, false>(o, scratch, coefficient);
 }
 
 // The rest of the walk along the links from `cell`, one spring at a time. Each end outside the
@@ -181,23 +195,22 @@ void springsAlongLinks(const StepOrder& o, SpringListNode* cell, const FixedEnd*
 
 }  // namespace
 
-bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
+MeasuredDamping applySpringForcesMeasuringDamping(float dampingCoefficient) {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
     // force and gather gravity and push again each step. The other ends of listed springs are
     // cleared on the walk, before their first force.
     forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
     const StepOrder& o = sceneOrder();
-    const FixedEnd* cleared = nullptr;
-    SpringListNode* goOn = springsInBlocks(o, stepScratch(), dampingCoefficient, cleared);
-    stepScratch().measured = goOn == nullptr ? o.cellCount : 0;
-    if (goOn != nullptr) springsAlongLinks(o, goOn, cleared);
-    return goOn == nullptr;
+    const BlocksWalked walked = springsInBlocks(o, stepScratch(), dampingCoefficient);
+    const bool everySpring = walked.goOn == nullptr;
+    if (!everySpring) springsAlongLinks(o, walked.goOn, walked.cleared);
+    return MeasuredDamping{everySpring ? o.cellCount : 0, everySpring};
 }
 
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
-void addMeasuredDamping() {
-    std::size_t k = 0, n = stepScratch().measured;
+void addMeasuredDamping(const MeasuredDamping& measured) {
+    std::size_t k = 0, n = measured.springs;
     const Float4* damping = stepScratch().damping.data();
     const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;

@@ -48,9 +48,8 @@ struct SpringEnds {
     MassPoint *a, *b;
 };
 struct StepScratch {
-    std::vector<Float4> damping;               // each listed spring's damping force on a; padded
-    std::vector<SpringEnds> ends;              // and its ends, so that adding it reads nothing else
-    std::size_t measured = 0;                  // list positions the last walk measured
+    std::vector<Float4> damping;              // each listed spring's damping force on a; padded
+    std::vector<SpringEnds> ends;             // and its ends, so that adding it reads nothing else
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 

@@ -66,7 +66,7 @@ void stepWorld() {
     simTime = simTime + timeStep;
 
     // Springs; their walk also measures the damping added after gravity and push
-    const bool dampingMeasured = applySpringForcesMeasuringDamping(settings.springDamping);
+    const MeasuredDamping measured = applySpringForcesMeasuringDamping(settings.springDamping);
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
     if (gravityOn && leadCube != nullptr) {
@@ -80,7 +80,7 @@ void stepWorld() {
     }
 
     // Damping along the springs
-    dampingMeasured ? addMeasuredDamping() : applySpringDamping(settings.springDamping);
+    measured.everySpring ? addMeasuredDamping(measured) : applySpringDamping(settings.springDamping);
 
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());
