@@ -69,8 +69,9 @@ public:
     LANE_INLINE void block(std::size_t first, std::size_t count) {
         Spring* s[kBlock];
         for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
-        // Big scenes' springs come from memory: fetch ahead those two blocks on.
-        for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[first + 2 * kBlock + j]->spring);
+        // Big scenes' springs come from memory: fetch ahead those kBlocksAhead blocks on.
+        const std::size_t ahead = first + kBlocksAhead * kBlock;
+        for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[ahead + j]->spring);
         Float4 elastic[kBlock];
         RowLanes lengths[2];
         bool special[2];

@@ -27,6 +27,10 @@ struct FixedEnd {
 
 // Entries a walk checks against the links at once, and by which the lanes' arrays are padded.
 constexpr std::size_t kBlock = 16;
+// How many blocks ahead of the one in hand the walks ask for the objects of the order. The
+// padding of the order goes as many blocks past its last block, so the springs' walk, which
+// reads those entries without a check, stays inside it.
+constexpr std::size_t kBlocksAhead = 2;
 
 struct StepOrder {
     std::uint64_t edits = 0;  // linkEdits when the order was read

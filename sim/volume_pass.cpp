@@ -37,9 +37,10 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
     const std::size_t n = o.elementCount;
     // Two groups computed before either is added, so that the processor overlaps their divisions.
     auto block = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
-        // Fetch ahead the elements two blocks on, the cache lines of their link and of their
-        // corners: in a big scene the elements come from memory every step.
-        for (std::size_t j = i + 2 * kBlock; j < std::min(n, i + 3 * kBlock); ++j) {
+        // Fetch ahead the elements kBlocksAhead blocks on, the cache lines of their link and of
+        // their corners: in a big scene the elements come from memory every step.
+        const std::size_t ahead = i + kBlocksAhead * kBlock;
+        for (std::size_t j = ahead; j < std::min(n, ahead + kBlock); ++j) {
             __builtin_prefetch(elements[j]);
             __builtin_prefetch(elements[j]->corners);
         }
