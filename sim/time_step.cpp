@@ -79,8 +79,15 @@ void stepWorld() {
         addForceToAll(pushForce);
     }
 
-    // Damping along the springs
-    measured.everySpring ? addMeasuredDamping(measured) : applySpringDamping(settings.springDamping);
+    // Damping along the springs. Gravity and push move no point and change no link, so the
+    // damping forces that the springs' walk measured still hold. A walk that went on along the
+    // links (links changed by hand, or a list longer than the order) did not measure them all,
+    // and the list is walked again as it stands.
+    if (measured.everySpring) {
+        addMeasuredDamping(measured);
+    } else {
+        applySpringDamping(settings.springDamping);
+    }
 
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());
