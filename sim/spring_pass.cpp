@@ -67,8 +67,8 @@ public:
     // The block of springs from list position `first`.
     template <bool kBreakable, bool kPlastic>
     LANE_INLINE void block(std::size_t first, std::size_t count) {
-        Spring* s[kBlock];
-        for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
+        Spring* springs[kBlock];
+        for (std::size_t j = 0; j < kBlock; ++j) springs[j] = o_.cells[first + j]->spring;
         // Big scenes' springs come from memory: fetch ahead those kBlocksAhead blocks on.
         const std::size_t ahead = first + kBlocksAhead * kBlock;
         for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[ahead + j]->spring);
@@ -78,7 +78,7 @@ public:
         const std::size_t groups = count > kLanes ? 2 : 1;
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t from = g * kLanes;
-            special[g] = group<kBreakable, kPlastic>(s + from, first + from, lengths[g], elastic + from);
+            special[g] = group<kBreakable, kPlastic>(springs + from, first + from, lengths[g], elastic + from);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
         bool restChanged = false;
@@ -86,10 +86,10 @@ public:
             const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
             clearFixedEndsBefore(first + from + n);
             if (!special[g] && !restChanged) {
-                groupForces(s + from, elastic + from, n);
+                groupForces(springs + from, elastic + from, n);
             } else {
                 held_.flush();
-                restChanged |= oneAtATime<kBreakable, kPlastic>(s + from, n, lengths[g], damping_ + first + from);
+                restChanged |= oneAtATime<kBreakable, kPlastic>(springs + from, n, lengths[g], damping_ + first + from);
             }
         }
     }
@@ -103,35 +103,37 @@ private:
     // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
     // yields or has no length, and their lengths.
     template <bool kBreakable, bool kPlastic>
-    LANE_INLINE bool group(Spring* const* s, std::size_t first, RowLanes& lengths, Float4 elastic[]) {
-        Float4 d[kLanes], w[kLanes], fields[kLanes];
+    LANE_INLINE bool group(Spring* const* springs, std::size_t first, RowLanes& lengths, Float4 elastic[]) {
+        Float4 dRows[kLanes], wRows[kLanes], fieldRows[kLanes];
         for (std::size_t j = 0; j < kLanes; ++j) {
-            ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
-            d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
-            w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
-            fields[j] = loadSpringFields(*s[j]);
+            const Spring& spring = *springs[j];
+            ends_[first + j] = SpringEnds{spring.a, spring.b};
+            dRows[j] = loadPositionAt1(*spring.a) - loadPositionAt1(*spring.b);
+            wRows[j] = loadVelocityAt1(*spring.a) - loadVelocityAt1(*spring.b);
+            fieldRows[j] = loadSpringFields(spring);
         }
-        const Vec3Of<Float8> f = transpose8(fields);
-        const Float8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
-        const Vec3Of<Float8> dv = transpose8<1>(d);
-        const Float8 L = lengthOf<LaneMath>(dv);
+        // In the force laws' names, one spring to a lane.
+        const Vec3Of<Float8> fields = transpose8(fieldRows);
+        const Float8 &tearForce = fields.x, &stiffness = fields.y, &restLength = fields.z;
+        const Vec3Of<Float8> d = transpose8<1>(dRows), w = transpose8<1>(wRows);
+        const Float8 L = lengthOf<LaneMath>(d);
         lengths.lanes = L;
         // A spring of length zero goes one at a time; its lanes divide by one instead.
         const Mask8 zero = L == 0.0f;
         const Float8 divisor = zero ? broadcast8(1.0f) : L;
-        const Vec3Of<Float8> F = elasticForce(dv, divisor, restLength, stiffness);
-        untranspose8(F, elastic);
-        untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient_)), damping_ + first);
+        const Vec3Of<Float8> force = elasticForce(d, divisor, restLength, stiffness);
+        untranspose8(force, elastic);
+        untranspose8(dampingForce(d, w, divisor, broadcast8(coefficient_)), damping_ + first);
         Mask8 special = zero;
         if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
-        if (kBreakable) special |= tears<LaneMath>(F, tearForce);
+        if (kBreakable) special |= tears<LaneMath>(force, tearForce);
         return anyLane(special);
     }
 
-    LANE_INLINE void groupForces(Spring* const* s, const Float4* elastic, std::size_t n) {
-        for (std::size_t j = 0; j < n; ++j) {
-            held_.add(*s[j]->b, elastic[j]);
-            held_.addHeld(*s[j]->a, negateXyz(elastic[j]));
+    LANE_INLINE void groupForces(Spring* const* springs, const Float4* elastic, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+            held_.add(*springs[j]->b, elastic[j]);
+            held_.addHeld(*springs[j]->a, negateXyz(elastic[j]));
         }
     }
     LANE_INLINE void clearFixedEndsBefore(std::size_t listPosition) {
@@ -211,19 +213,20 @@ MeasuredDamping applySpringForcesMeasuringDamping(float dampingCoefficient) {
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
 void addMeasuredDamping(const MeasuredDamping& measured) {
-    std::size_t k = 0, n = measured.springs;
+    const std::size_t count = measured.springs;
     const Float4* damping = stepScratch().damping.data();
     const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;
-    auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {
-        held.addHeld(*ends[k].a, damping[k]);
-        held.add(*ends[k].b, negateXyz(damping[k]));
+    auto add = [&](std::size_t position) LANE_INLINE_LAMBDA {
+        held.addHeld(*ends[position].a, damping[position]);
+        held.add(*ends[position].b, negateXyz(damping[position]));
     };
-    for (; k + kLanes <= n; k += kLanes) {
+    std::size_t k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
 #pragma GCC unroll 8
         for (std::size_t j = 0; j < kLanes; ++j) add(k + j);
     }
-    for (; k < n; ++k) add(k);
+    for (; k < count; ++k) add(k);
     held.flush();
 }
 

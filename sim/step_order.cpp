@@ -27,7 +27,9 @@ std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
     entries.clear();
     for (T* e = first; !pastTheEnd(e); e = e->next) entries.push_back(e);
     const std::size_t count = entries.size();
-    if (padded && count > 0) entries.resize((count / kBlock + 1 + kBlocksAhead) * kBlock, static_cast<T*>(entries.back()));
+    if (padded && count > 0) {
+        entries.resize((count / kBlock + 1 + kBlocksAhead) * kBlock, static_cast<T*>(entries.back()));
+    }
     return count;
 }
 

@@ -70,7 +70,7 @@ void markOrderStale();
 // other as a walk along the links would; the differing bits are gathered without a branch.
 template <class T>
 LANE_INLINE bool followLinks(T* const* entries, std::size_t n, const T* expected) {
-    auto bits = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    auto bits = [](const T* entry) { return reinterpret_cast<std::uintptr_t>(entry); };
     std::uintptr_t differ = bits(entries[0]) ^ bits(expected);
     for (std::size_t i = 1; i < n; ++i) differ |= bits(entries[i - 1]->next) ^ bits(entries[i]);
     return differ == 0;
@@ -109,8 +109,8 @@ template <class Visit>
 LANE_INLINE void forEachMovingPoint(Visit visit) {
     const StepOrder& o = sceneOrder();
     MassPoint* const* moving = o.moving.data();
-    auto block = [&](std::size_t i, std::size_t n) LANE_INLINE_LAMBDA {
-        for (std::size_t j = i; j < i + n; ++j) visit(*moving[j]);
+    auto block = [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
+        for (std::size_t j = first; j < first + count; ++j) visit(*moving[j]);
     };
     MassPoint* rest = walkInBlocks(moving, o.moving.size(), o.chainHead->next, block);
     for (; rest != nullptr; rest = rest->next) visit(*rest);

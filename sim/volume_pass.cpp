@@ -14,18 +14,19 @@ namespace {
 
 
 // Forces on c0 of eight elements.
-LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Float4 F[kLanes]) {
-    Float4 u[kLanes], v[kLanes], w[kLanes];
+LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Float4 forces[kLanes]) {
+    Float4 uRows[kLanes], vRows[kLanes], wRows[kLanes];
     RowLanes restVolume;
     for (std::size_t j = 0; j < kLanes; ++j) {
         const VolumeElement& e = *elements[j];
         const Float4 p0 = loadPositionAt1(*e.corners[0]);
-        u[j] = loadPositionAt1(*e.corners[1]) - p0;
-        v[j] = loadPositionAt1(*e.corners[2]) - p0;
-        w[j] = loadPositionAt1(*e.corners[3]) - p0;
+        uRows[j] = loadPositionAt1(*e.corners[1]) - p0;
+        vRows[j] = loadPositionAt1(*e.corners[2]) - p0;
+        wRows[j] = loadPositionAt1(*e.corners[3]) - p0;
         restVolume.setRow(j, e.restVolume);
     }
-    untranspose8(volumeForce(transpose8<1>(u), transpose8<1>(v), transpose8<1>(w), restVolume.lanes, broadcast8(K)), F);
+    const Vec3Of<Float8> u = transpose8<1>(uRows), v = transpose8<1>(vRows), w = transpose8<1>(wRows);
+    untranspose8(volumeForce(u, v, w, restVolume.lanes, broadcast8(K)), forces);
 }
 
 }  // namespace
@@ -44,11 +45,11 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
             __builtin_prefetch(elements[j]);
             __builtin_prefetch(elements[j]->corners);
         }
-        Float4 F[kBlock];
-        for (std::size_t g = 0; g < count; g += kLanes) volumeForces(elements + i + g, K, F + g);
+        Float4 forces[kBlock];
+        for (std::size_t g = 0; g < count; g += kLanes) volumeForces(elements + i + g, K, forces + g);
         for (std::size_t j = 0; j < count; ++j) {
-            addToForce(*elements[i + j]->corners[0], F[j]);
-            addToForce(*elements[i + j]->corners[1], negateXyz(F[j]));
+            addToForce(*elements[i + j]->corners[0], forces[j]);
+            addToForce(*elements[i + j]->corners[1], negateXyz(forces[j]));
         }
     };
     // Another chain than the scene's fails the check of its first block and goes along its links.
