@@ -100,14 +100,3 @@ void addForceToAll(const Vec3& f) {
     // The fourth lane adds -0.0 to the damping after the force, which leaves it as it is.
     forEachMovingPoint([row = Float4{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }
-
-WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA { velocityUpdate(p, dt); });
-}
-
-void integratePositions(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
-        p.integratePosition(dt);
-        clampPosition(p);
-    });
-}
