@@ -10,16 +10,14 @@ struct VolumeElement;
 // listed spring, then adds every listed spring's elastic force, after a plastic yield while
 // plasticOn, with tearing while breakableOn (a tearing spring leaves springList).
 void applySpringForces();
-// The damping forces that the springs' walk measured into the step's scratch: those of the
-// first `springs` list positions, which are every listed spring's when everySpring.
-struct MeasuredDamping {
-    std::size_t springs = 0;
-    bool everySpring = false;
-};
 // The same, measuring on the same walk each spring's damping force with `dampingCoefficient`
-// (force per unit of length change per second). When it measured every listed spring's,
-// addMeasuredDamping adds them, if nothing has moved a point or changed a link in between;
-// else applySpringDamping has to.
+// (force per unit of length change per second) into the step's scratch; returns what it
+// measured. When that is every listed spring's, addMeasuredDamping adds them, if nothing has
+// moved a point or changed a link in between; else applySpringDamping has to.
+struct MeasuredDamping {
+    std::size_t springs = 0;   // list positions measured, from the first
+    bool everySpring = false;  // they are all the listed springs
+};
 MeasuredDamping applySpringForcesMeasuringDamping(float dampingCoefficient);
 void addMeasuredDamping(const MeasuredDamping& measured);
 // Damping along every listed spring, opposing the change of its length: coefficient is force
