@@ -35,7 +35,27 @@ namespace {
 static_assert(kBlock == 2 * kLanes, "a block is two groups of eight");
 
 // Rows of a spring's damping force that add nothing: x + -0.0 is x, bit for bit.
-constexpr Lanes kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
+constexpr Float4 kNoForce{-0.0f, -0.0f, -0.0f, -0.0f};
+
+// A group's springs one at a time through Spring::addElasticForce; of the damping forces
+// measured in lanes, those of a spring that tears or has no length become nothing. Returns
+// whether one yielded, which changes rest lengths. A spring that tears leaves the list and is
+// damped no more; the cells after it keep their links, so the walk in blocks goes on.
+// Out of the walk's code: it is rare, and inlined it took registers from the common group's
+// code (about one instruction more per spring-step at 's'). The lanes come by reference, which
+// code built for any instruction set reads alike.
+template <bool kBreakable, bool kPlastic>
+[[gnu::cold]] bool oneAtATime(Spring* const* springs, std::size_t count, const RowLanes& lengths, Float4 damping[]) {
+    bool yielded = false;
+    for (std::size_t j = 0; j < count; ++j) {
+        const ElasticOutcome outcome = springs[j]->addElasticForce(kBreakable, kPlastic);
+        if (outcome.tears) springList = springList->remove(springs[j]);
+        yielded |= outcome.yielded;
+        // No direction, or no spring any more: no damping.
+        if (outcome.tears || lengths.row(j) == 0.0f) damping[j] = kNoForce;
+    }
+    return yielded;
+}
 
 // The springs' walk in lanes, and the ends outside the chain that it has cleared.
 class SpringWalk {
@@ -47,26 +67,29 @@ public:
     // The block of springs from list position `first`.
     template <bool kBreakable, bool kPlastic>
     LANE_INLINE void block(std::size_t first, std::size_t count) {
-        Spring* s[kBlock];
-        for (std::size_t j = 0; j < kBlock; ++j) s[j] = o_.cells[first + j]->spring;
-        // Big scenes' springs come from memory: fetch ahead those two blocks on.
-        for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[first + 2 * kBlock + j]->spring);
-        Lanes elastic[kBlock];
-        Lanes8 L[2];
+        Spring* springs[kBlock];
+        for (std::size_t j = 0; j < kBlock; ++j) springs[j] = o_.cells[first + j]->spring;
+        // Big scenes' springs come from memory: fetch ahead those kBlocksAhead blocks on.
+        const std::size_t ahead = first + kBlocksAhead * kBlock;
+        for (std::size_t j = 0; j < kBlock; ++j) __builtin_prefetch(o_.cells[ahead + j]->spring);
+        Float4 elastic[kBlock];
+        RowLanes lengths[2];
         bool special[2];
         const std::size_t groups = count > kLanes ? 2 : 1;
         for (std::size_t g = 0; g < groups; ++g) {
-            special[g] = group<kBreakable, kPlastic>(s + g * kLanes, first + g * kLanes, L[g], elastic + g * kLanes);
+            const std::size_t from = g * kLanes;
+            special[g] = group<kBreakable, kPlastic>(springs + from, first + from, lengths[g], elastic + from);
         }
         // A yield changes rest lengths that the lanes of the rest of the block may have read.
-        restChanged_ = false;
+        bool restChanged = false;
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t from = g * kLanes, n = std::min(count - from, kLanes);
             clearFixedEndsBefore(first + from + n);
-            if (!special[g] && !restChanged_) {
-                groupForces(s + from, elastic + from, n);
+            if (!special[g] && !restChanged) {
+                groupForces(springs + from, elastic + from, n);
             } else {
-                oneAtATime<kBreakable, kPlastic>(s + from, first + from, n, L[g]);
+                held_.flush();
+                restChanged |= oneAtATime<kBreakable, kPlastic>(springs + from, n, lengths[g], damping_ + first + from);
             }
         }
     }
@@ -78,50 +101,39 @@ public:
 private:
     // The elastic forces (on b) of the eight springs from list position `first`, and their damping
     // forces (on a) and ends into the scratch, each force as a row; returns whether a spring tears,
-    // yields or has no length, and the lengths in L.
+    // yields or has no length, and their lengths.
     template <bool kBreakable, bool kPlastic>
-    LANE_INLINE bool group(Spring* const* s, std::size_t first, Lanes8& L, Lanes elastic[]) {
-        Lanes d[kLanes], w[kLanes], fields[kLanes];
+    LANE_INLINE bool group(Spring* const* springs, std::size_t first, RowLanes& lengths, Float4 elastic[]) {
+        Float4 dRows[kLanes], wRows[kLanes], fieldRows[kLanes];
         for (std::size_t j = 0; j < kLanes; ++j) {
-            ends_[first + j] = SpringEnds{s[j]->a, s[j]->b};
-            d[j] = loadPositionAt1(*s[j]->a) - loadPositionAt1(*s[j]->b);
-            w[j] = loadVelocityAt1(*s[j]->a) - loadVelocityAt1(*s[j]->b);
-            fields[j] = loadSpringFields(*s[j]);
+            const Spring& spring = *springs[j];
+            ends_[first + j] = SpringEnds{spring.a, spring.b};
+            dRows[j] = loadPositionAt1(*spring.a) - loadPositionAt1(*spring.b);
+            wRows[j] = loadVelocityAt1(*spring.a) - loadVelocityAt1(*spring.b);
+            fieldRows[j] = loadSpringFields(spring);
         }
-        const Vec3Of<Lanes8> f = transpose8(fields);
-        const Lanes8 &tearForce = f.x, &stiffness = f.y, &restLength = f.z;
-        const Vec3Of<Lanes8> dv = transpose8<1>(d);
-        L = lengthOf<LaneMath>(dv);
+        // In the force laws' names, one spring to a lane.
+        const Vec3Of<Float8> fields = transpose8(fieldRows);
+        const Float8 &tearForce = fields.x, &stiffness = fields.y, &restLength = fields.z;
+        const Vec3Of<Float8> d = transpose8<1>(dRows), w = transpose8<1>(wRows);
+        const Float8 L = lengthOf<LaneMath>(d);
+        lengths.lanes = L;
         // A spring of length zero goes one at a time; its lanes divide by one instead.
-        const LaneMask8 zero = L == 0.0f;
-        const Lanes8 divisor = zero ? broadcast8(1.0f) : L;
-        const Vec3Of<Lanes8> F = elasticForce(dv, divisor, restLength, stiffness);
-        untranspose8(F, elastic);
-        untranspose8(dampingForce(dv, transpose8<1>(w), divisor, broadcast8(coefficient_)), damping_ + first);
-        LaneMask8 special = zero;
+        const Mask8 zero = L == 0.0f;
+        const Float8 divisor = zero ? broadcast8(1.0f) : L;
+        const Vec3Of<Float8> force = elasticForce(d, divisor, restLength, stiffness);
+        untranspose8(force, elastic);
+        untranspose8(dampingForce(d, w, divisor, broadcast8(coefficient_)), damping_ + first);
+        Mask8 special = zero;
         if (kPlastic) special |= overstrained<LaneMath>(L, restLength);
-        if (kBreakable) special |= tears<LaneMath>(F, tearForce);
+        if (kBreakable) special |= tears<LaneMath>(force, tearForce);
         return anyLane(special);
     }
 
-    // A group's springs one at a time through Spring::addElasticForce. A spring that tears
-    // leaves the list and is damped no more; the cells after it keep their links, so the walk
-    // in blocks goes on.
-    template <bool kBreakable, bool kPlastic>
-    void oneAtATime(Spring* const* s, std::size_t first, std::size_t n, const Lanes8& L) {
-        held_.flush();
-        for (std::size_t j = 0; j < n; ++j) {
-            const ElasticOutcome outcome = s[j]->addElasticForce(kBreakable, kPlastic);
-            if (outcome.tears) springList = springList->remove(s[j]);
-            restChanged_ |= outcome.yielded;
-            // No direction, or no spring any more: no damping.
-            if (outcome.tears || L[laneOf(static_cast<int>(j))] == 0.0f) damping_[first + j] = kNoForce;
-        }
-    }
-    LANE_INLINE void groupForces(Spring* const* s, const Lanes* elastic, std::size_t n) {
-        for (std::size_t j = 0; j < n; ++j) {
-            held_.add(*s[j]->b, elastic[j]);
-            held_.addHeld(*s[j]->a, negateXyz(elastic[j]));
+    LANE_INLINE void groupForces(Spring* const* springs, const Float4* elastic, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+            held_.add(*springs[j]->b, elastic[j]);
+            held_.addHeld(*springs[j]->a, negateXyz(elastic[j]));
         }
     }
     LANE_INLINE void clearFixedEndsBefore(std::size_t listPosition) {
@@ -132,31 +144,38 @@ private:
     }
 
     const StepOrder& o_;
-    Lanes* damping_;
+    Float4* damping_;
     SpringEnds* ends_;
     float coefficient_;
     const FixedEnd *fixedEnd_, *fixedEndsEnd_;
     HeldForce held_;
-    bool restChanged_ = false;  // a spring of the block yielded
 };
 
-// The walk in blocks, measuring damping forces and their springs' ends into d with coefficient c. Returns null when it
-// reached the end, else the cell from which it goes on along the links; `cleared` tells up to
-// where it cleared the ends outside the chain.
+// Where the walk in blocks stopped: goOn is null when it reached the end of the list, else the
+// cell from which the walk goes on along the links; the ends outside the chain are cleared up
+// to `cleared`.
+struct BlocksWalked {
+    SpringListNode* goOn;
+    const FixedEnd* cleared;
+};
+
+// The walk in blocks, measuring damping forces with `coefficient` and their springs' ends into
+// the scratch.
 template <bool kBreakable, bool kPlastic>
-LANE_INLINE SpringListNode* inBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& cleared) {
-    SpringWalk walk(o, d, c);
+LANE_INLINE BlocksWalked inBlocks(const StepOrder& o, StepScratch& scratch, float coefficient) {
+    SpringWalk walk(o, scratch, coefficient);
     SpringListNode* goOn = walkInBlocks(o.cells.data(), o.cellCount, springList,
                                         [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
                                             walk.block<kBreakable, kPlastic>(first, count);
                                         });
-    cleared = walk.finish();
-    return goOn;
+    return BlocksWalked{goOn, walk.finish()};
 }
 
-WIDER_WHERE_AVAILABLE SpringListNode* springsInBlocks(const StepOrder& o, StepScratch& d, float c, const FixedEnd*& e) {
-    if (breakableOn) return plasticOn ? inBlocks<true, true>(o, d, c, e) : inBlocks<true, false>(o, d, c, e);
-    return plasticOn ? inBlocks<false, true>(o, d, c, e) : inBlocks<false, false>(o, d, c, e);
+WIDER_WHERE_AVAILABLE BlocksWalked springsInBlocks(const StepOrder& o, StepScratch& scratch, float coefficient) {
+    if (breakableOn && plasticOn) return inBlocks<true, true>(o, scratch, coefficient);
+    if (breakableOn) return inBlocks<true, false>(o, scratch, coefficient);
+    if (plasticOn) return inBlocks<false, true>(o, scratch, coefficient);
+    return inBlocks<false, false>(o, scratch, coefficient);
 }
 
 // The rest of the walk along the links from `cell`, one spring at a time. Each end outside the
@@ -179,35 +198,35 @@ void springsAlongLinks(const StepOrder& o, SpringListNode* cell, const FixedEnd*
 
 }  // namespace
 
-bool applySpringForcesMeasuringDamping(float dampingCoefficient) {
+MeasuredDamping applySpringForcesMeasuringDamping(float dampingCoefficient) {
     // Clearing: every moving point, so that a point whose springs have all torn does not keep its
     // force and gather gravity and push again each step. The other ends of listed springs are
     // cleared on the walk, before their first force.
     forEachMovingPoint([](MassPoint& p) LANE_INLINE_LAMBDA { p.force = Vec3{}; });
     const StepOrder& o = sceneOrder();
-    const FixedEnd* cleared = nullptr;
-    SpringListNode* goOn = springsInBlocks(o, stepScratch(), dampingCoefficient, cleared);
-    stepScratch().measured = goOn == nullptr ? o.cellCount : 0;
-    if (goOn != nullptr) springsAlongLinks(o, goOn, cleared);
-    return goOn == nullptr;
+    const BlocksWalked walked = springsInBlocks(o, stepScratch(), dampingCoefficient);
+    const bool everySpring = walked.goOn == nullptr;
+    if (!everySpring) springsAlongLinks(o, walked.goOn, walked.cleared);
+    return MeasuredDamping{everySpring ? o.cellCount : 0, everySpring};
 }
 
 void applySpringForces() { applySpringForcesMeasuringDamping(0.0f); }
 
-void addMeasuredDamping() {
-    std::size_t k = 0, n = stepScratch().measured;
-    const Lanes* damping = stepScratch().damping.data();
+void addMeasuredDamping(const MeasuredDamping& measured) {
+    const std::size_t count = measured.springs;
+    const Float4* damping = stepScratch().damping.data();
     const SpringEnds* ends = stepScratch().ends.data();
     HeldForce held;
-    auto add = [&](std::size_t k) LANE_INLINE_LAMBDA {
-        held.addHeld(*ends[k].a, damping[k]);
-        held.add(*ends[k].b, negateXyz(damping[k]));
+    auto add = [&](std::size_t position) LANE_INLINE_LAMBDA {
+        held.addHeld(*ends[position].a, damping[position]);
+        held.add(*ends[position].b, negateXyz(damping[position]));
     };
-    for (; k + kLanes <= n; k += kLanes) {
+    std::size_t k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
 #pragma GCC unroll 8
         for (std::size_t j = 0; j < kLanes; ++j) add(k + j);
     }
-    for (; k < n; ++k) add(k);
+    for (; k < count; ++k) add(k);
     held.flush();
 }
 

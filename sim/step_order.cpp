@@ -20,14 +20,16 @@ StepRecords& records() {
 }
 
 // The objects along the links from `first`, then, when `padded`, copies of the last: up to a
-// whole block, so that lanes past the end hold harmless values, and two blocks more, which the
-// springs' walk fetches ahead. Returns the count before those.
+// whole block, so that lanes past the end hold harmless values, and kBlocksAhead blocks more,
+// which the springs' walk fetches ahead. Returns the count before those.
 template <class T>
 std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
     entries.clear();
     for (T* e = first; !pastTheEnd(e); e = e->next) entries.push_back(e);
     const std::size_t count = entries.size();
-    if (padded && count > 0) entries.resize((count / kBlock + 3) * kBlock, static_cast<T*>(entries.back()));
+    if (padded && count > 0) {
+        entries.resize((count / kBlock + 1 + kBlocksAhead) * kBlock, static_cast<T*>(entries.back()));
+    }
     return count;
 }
 

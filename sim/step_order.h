@@ -27,6 +27,10 @@ struct FixedEnd {
 
 // Entries a walk checks against the links at once, and by which the lanes' arrays are padded.
 constexpr std::size_t kBlock = 16;
+// How many blocks ahead of the one in hand the walks ask for the objects of the order. The
+// padding of the order goes as many blocks past its last block, so the springs' walk, which
+// reads those entries without a check, stays inside it.
+constexpr std::size_t kBlocksAhead = 2;
 
 struct StepOrder {
     std::uint64_t edits = 0;  // linkEdits when the order was read
@@ -48,9 +52,8 @@ struct SpringEnds {
     MassPoint *a, *b;
 };
 struct StepScratch {
-    std::vector<Lanes> damping;                // each listed spring's damping force on a; padded
-    std::vector<SpringEnds> ends;              // and its ends, so that adding it reads nothing else
-    std::size_t measured = 0;                  // list positions the last walk measured
+    std::vector<Float4> damping;              // each listed spring's damping force on a; padded
+    std::vector<SpringEnds> ends;             // and its ends, so that adding it reads nothing else
     std::vector<MassPoint*> clearedOnTheWay;  // ends cleared by a walk along the links
 };
 
@@ -67,7 +70,7 @@ void markOrderStale();
 // other as a walk along the links would; the differing bits are gathered without a branch.
 template <class T>
 LANE_INLINE bool followLinks(T* const* entries, std::size_t n, const T* expected) {
-    auto bits = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    auto bits = [](const T* entry) { return reinterpret_cast<std::uintptr_t>(entry); };
     std::uintptr_t differ = bits(entries[0]) ^ bits(expected);
     for (std::size_t i = 1; i < n; ++i) differ |= bits(entries[i - 1]->next) ^ bits(entries[i]);
     return differ == 0;
@@ -106,8 +109,8 @@ template <class Visit>
 LANE_INLINE void forEachMovingPoint(Visit visit) {
     const StepOrder& o = sceneOrder();
     MassPoint* const* moving = o.moving.data();
-    auto block = [&](std::size_t i, std::size_t n) LANE_INLINE_LAMBDA {
-        for (std::size_t j = i; j < i + n; ++j) visit(*moving[j]);
+    auto block = [&](std::size_t first, std::size_t count) LANE_INLINE_LAMBDA {
+        for (std::size_t j = first; j < first + count; ++j) visit(*moving[j]);
     };
     MassPoint* rest = walkInBlocks(moving, o.moving.size(), o.chainHead->next, block);
     for (; rest != nullptr; rest = rest->next) visit(*rest);

@@ -25,12 +25,15 @@ void requestRedisplay() {
     if (idleHooks.requestRedisplay != nullptr) idleHooks.requestRedisplay();
 }
 
-// The velocity update, the three components side by side in lanes, then the room's rules.
+// The velocity update, the three components side by side in lanes, then the room's rules. The
+// force row's fourth lane is the damping: it is zeroed, as is the velocity's, so that the spare
+// lane computes (0 - 0 * damping) / mass, not damping / mass, which could overflow where the
+// one-at-a-time update does not.
 LANE_INLINE void velocityUpdate(MassPoint& p, float dt) {
-    const Lanes f = reinterpret_cast<Lanes>(reinterpret_cast<LaneMask>(loadForceRow(p)) & LaneMask{-1, -1, -1, 0});
-    const Lanes v0 = loadVelocityAt1(p);
-    const Lanes v = updatedVelocity(__builtin_shufflevector(v0, Lanes{}, 1, 2, 3, 4), f, broadcast(p.damping),
-                                    broadcast(p.mass), broadcast(dt));
+    const Float4 f = reinterpret_cast<Float4>(reinterpret_cast<Mask4>(loadForceRow(p)) & Mask4{-1, -1, -1, 0});
+    const Float4 v0 = loadVelocityAt1(p);
+    const Float4 v = updatedVelocity(__builtin_shufflevector(v0, Float4{}, 1, 2, 3, 4), f, broadcast4(p.damping),
+                                    broadcast4(p.mass), broadcast4(dt));
     p.velocity = Vec3{v[0], v[1], v[2]};
     bounceVelocity(p);
 }
@@ -63,7 +66,7 @@ void stepWorld() {
     simTime = simTime + timeStep;
 
     // Springs; their walk also measures the damping added after gravity and push
-    const bool dampingMeasured = applySpringForcesMeasuringDamping(settings.springDamping);
+    const MeasuredDamping measured = applySpringForcesMeasuringDamping(settings.springDamping);
 
     // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
     if (gravityOn && leadCube != nullptr) {
@@ -76,8 +79,15 @@ void stepWorld() {
         addForceToAll(pushForce);
     }
 
-    // Damping along the springs
-    dampingMeasured ? addMeasuredDamping() : applySpringDamping(settings.springDamping);
+    // Damping along the springs. Gravity and push move no point and change no link, so the
+    // damping forces that the springs' walk measured still hold. A walk that went on along the
+    // links (links changed by hand, or a list longer than the order) did not measure them all,
+    // and the list is walked again as it stands.
+    if (measured.everySpring) {
+        addMeasuredDamping(measured);
+    } else {
+        applySpringDamping(settings.springDamping);
+    }
 
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());
@@ -88,16 +98,5 @@ void stepWorld() {
 
 void addForceToAll(const Vec3& f) {
     // The fourth lane adds -0.0 to the damping after the force, which leaves it as it is.
-    forEachMovingPoint([row = Lanes{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
-}
-
-WIDER_WHERE_AVAILABLE void integrateVelocities(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA { velocityUpdate(p, dt); });
-}
-
-void integratePositions(float dt) {
-    forEachMovingPoint([dt](MassPoint& p) LANE_INLINE_LAMBDA {
-        p.integratePosition(dt);
-        clampPosition(p);
-    });
+    forEachMovingPoint([row = Float4{f.x, f.y, f.z, -0.0f}](MassPoint& p) LANE_INLINE_LAMBDA { addToForce(p, row); });
 }

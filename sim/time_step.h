@@ -19,7 +19,3 @@ void stepWorld();
 
 // Adds f to the force of every moving point, in chain order.
 void addForceToAll(const Vec3& f);
-// Velocity update, then the room's velocity rules, point by point in chain order.
-void integrateVelocities(float dt);
-// Position update, then the room's position rules, point by point in chain order.
-void integratePositions(float dt);

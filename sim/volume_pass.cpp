@@ -14,18 +14,19 @@ namespace {
 
 
 // Forces on c0 of eight elements.
-LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Lanes F[kLanes]) {
-    Lanes u[kLanes], v[kLanes], w[kLanes];
-    Lanes8 restVolume;
+LANE_INLINE void volumeForces(VolumeElement* const* elements, float K, Float4 forces[kLanes]) {
+    Float4 uRows[kLanes], vRows[kLanes], wRows[kLanes];
+    RowLanes restVolume;
     for (std::size_t j = 0; j < kLanes; ++j) {
         const VolumeElement& e = *elements[j];
-        const Lanes p0 = loadPositionAt1(*e.corners[0]);
-        u[j] = loadPositionAt1(*e.corners[1]) - p0;
-        v[j] = loadPositionAt1(*e.corners[2]) - p0;
-        w[j] = loadPositionAt1(*e.corners[3]) - p0;
-        restVolume[laneOf(static_cast<int>(j))] = e.restVolume;
+        const Float4 p0 = loadPositionAt1(*e.corners[0]);
+        uRows[j] = loadPositionAt1(*e.corners[1]) - p0;
+        vRows[j] = loadPositionAt1(*e.corners[2]) - p0;
+        wRows[j] = loadPositionAt1(*e.corners[3]) - p0;
+        restVolume.setRow(j, e.restVolume);
     }
-    untranspose8(volumeForce(transpose8<1>(u), transpose8<1>(v), transpose8<1>(w), restVolume, broadcast8(K)), F);
+    const Vec3Of<Float8> u = transpose8<1>(uRows), v = transpose8<1>(vRows), w = transpose8<1>(wRows);
+    untranspose8(volumeForce(u, v, w, restVolume.lanes, broadcast8(K)), forces);
 }
 
 }  // namespace
@@ -37,17 +38,18 @@ WIDER_WHERE_AVAILABLE void applyVolumeForces(VolumeElement* first, float K) {
     const std::size_t n = o.elementCount;
     // Two groups computed before either is added, so that the processor overlaps their divisions.
     auto block = [&](std::size_t i, std::size_t count) LANE_INLINE_LAMBDA {
-        // Fetch ahead the elements two blocks on, the cache lines of their link and of their
-        // corners: in a big scene the elements come from memory every step.
-        for (std::size_t j = i + 2 * kBlock; j < std::min(n, i + 3 * kBlock); ++j) {
+        // Fetch ahead the elements kBlocksAhead blocks on, the cache lines of their link and of
+        // their corners: in a big scene the elements come from memory every step.
+        const std::size_t ahead = i + kBlocksAhead * kBlock;
+        for (std::size_t j = ahead; j < std::min(n, ahead + kBlock); ++j) {
             __builtin_prefetch(elements[j]);
             __builtin_prefetch(elements[j]->corners);
         }
-        Lanes F[kBlock];
-        for (std::size_t g = 0; g < count; g += kLanes) volumeForces(elements + i + g, K, F + g);
+        Float4 forces[kBlock];
+        for (std::size_t g = 0; g < count; g += kLanes) volumeForces(elements + i + g, K, forces + g);
         for (std::size_t j = 0; j < count; ++j) {
-            addToForce(*elements[i + j]->corners[0], F[j]);
-            addToForce(*elements[i + j]->corners[1], negateXyz(F[j]));
+            addToForce(*elements[i + j]->corners[0], forces[j]);
+            addToForce(*elements[i + j]->corners[1], negateXyz(forces[j]));
         }
     };
     // Another chain than the scene's fails the check of its first block and goes along its links.
