@@ -105,8 +105,11 @@ if count == 1:
 EOF
 }
 
+# A mutant's file is compiled twice, mutated and then restored for the next mutant's build:
+# ccache serves the restored one.
+bash scripts/install-deps.sh ccache >/dev/null
 echo "mutate: building $build (Release, no window, no sanitizers)"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$work/build.log" 2>&1 &&
   cmake --build "$build" -j "$jobs" --target "${all_targets[@]}" >"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
@@ -183,6 +186,7 @@ flush_record
 
 counted=$((killed + survived))
 echo
+echo "mutate: $number mutants in $((SECONDS / 60)) min $((SECONDS % 60)) s"
 echo "killed $killed, survived $survived${survivors[*]:+ (${survivors[*]})}; equivalent $equivalent," \
   "stale $stale, unbuildable $unbuildable"
 if [ "$counted" -gt 0 ]; then
