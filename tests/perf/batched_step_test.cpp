@@ -15,6 +15,7 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/settings.h"
 #include "sim/room.h"
 #include "sim/spring_pass.h"
 #include "sim/time_step.h"
@@ -41,7 +42,7 @@ void plainStep() {
             p->force.z += f.z;
         }
     };
-    if (leadCube != nullptr && gravityOn) addToAll(Vec3{0.0f, 0.0f, -9.81f * leadCube->corners[0]->mass});
+    if (leadCube != nullptr && gravityOn) addToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
     if (pushStepsLeft > 0) {
         pushStepsLeft = pushStepsLeft - 1;
         addToAll(pushForce);
@@ -52,7 +53,7 @@ void plainStep() {
         const float L = length(d);
         if (L == 0.0f) continue;
         const Vec3 w = s.a->velocity - s.b->velocity;
-        const float rate = -3.0f * dot(w, d) / L;
+        const float rate = -settings.springDamping * dot(w, d) / L;
         const Vec3 F{rate * d.x / L, rate * d.y / L, rate * d.z / L};
         s.a->force.x += F.x;
         s.a->force.y += F.y;
@@ -278,7 +279,14 @@ TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
             default: break;
         }
     };
-    expectSameAsPlainSteps([] { onKey('3', 0, 0); }, 900, edit);
+    // Settings away from their design values, which the walk along the links must use too.
+    expectSameAsPlainSteps(
+        [] {
+            settings.springDamping = 20.0f;
+            settings.gravity = 4.0f;
+            onKey('3', 0, 0);
+        },
+        900, edit);
 }
 
 TEST_F(BatchedStepTest, FieldsChangedByHandTakeEffectAtOnce) {
