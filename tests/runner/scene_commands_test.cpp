@@ -92,6 +92,11 @@ TEST_F(SceneCommands, PinnedCornersLeaveTheChainAndStayPut) {
     EXPECT_EQ(movingPoints().size(), 17u);
     EXPECT_EQ(activeSprings().size(), springs);
     EXPECT_EQ(leadCube, sceneCubes()[0]);
+    // Also when a pin took out the chain's last point.
+    for (const char* pinsTheLast : {"scene\ncube 0 0 4\npin top\ncube 0 3 4\n", "scene\ncube 0 0 4\nattach\npin far\nattach\n"}) {
+        run(pinsTheLast);
+        EXPECT_EQ(movingPoints().size(), 12u) << pinsTheLast;
+    }
 }
 
 TEST_F(SceneCommands, AnchorsHoldCornersAndTheLeadCubeGivesTheGravityMass) {
@@ -125,6 +130,9 @@ TEST_F(SceneCommands, TheReaderFollowsEveryPreparedSceneAsBuilt) {
         ScriptError error{0, ""};
         EXPECT_TRUE(parseScript(key + "lead " + std::to_string(p.cubes), commands, error)) << error.message;
         EXPECT_FALSE(parseScript(key + "lead " + std::to_string(p.cubes + 1), commands, error));
+        // A cube attached without options is made like the scene's own.
+        run(key + "attach\n");
+        EXPECT_EQ(elementCount(), p.elements ? 8 * (p.cubes + 1) : 0);
     }
 }
 
