@@ -80,31 +80,40 @@ const std::string kRun =
     "# a run\nkey 3\nstep 150\npress left 300 400\r\nstep 40\nrelease left 500 350\nkey x\nstep 123\n"
     "press right 10 10\nstep 60\nrelease right 200 10\nstep 0\nkey g\nstep 90\n# end: state hash 0 after 0 steps\n";
 
+// Runs of every layout a person may write: steps first, comments and blank lines last or
+// alone, no line feed at the end, an earlier recording's end comment.
 TEST(RunSession, PlayedAtAnyPaceReachesTheRunnersBitsAndRecordsTheRunThenThePerson) {
-    const auto [runHash, runSteps] = runnerEnd(kRun);
-    for (bool (*pace)() : {alwaysSteps, stepsTwoOfThree}) {
-        restart();
-        RunRecorder recorder;
-        RunSession session(&recorder);
-        session.play(kRun, read(kRun));
-        EXPECT_EQ(session.runSteps(), runSteps);
-        while (session.playing()) {
-            session.key('5', 0, 0);  // ignored while the run plays
-            session.idle(pace);
-        }
-        EXPECT_EQ(session.playedSteps(), runSteps);
-        EXPECT_EQ(hashMovingPoints(), runHash);
+    const std::string runs[] = {kRun, "step 30\nkey 2\nstep 20\n", "key 4\nstep 25\n# the end\n\n  \n",
+                                "# nothing but a note\n\n", "key 5\nstep 10\nkey g"};
+    for (const std::string& run : runs) {
+        const std::size_t end = run.find("# end");
+        const std::string recorded = run.substr(0, end) + (run.back() == '\n' || end != std::string::npos ? "" : "\n");
+        const auto [runHash, runSteps] = runnerEnd(run);
+        for (bool (*pace)() : {alwaysSteps, stepsTwoOfThree}) {
+            SCOPED_TRACE(run);
+            restart();
+            RunRecorder recorder;
+            RunSession session(&recorder);
+            session.play(run, read(run));
+            EXPECT_EQ(session.runSteps(), runSteps);
+            while (session.playing()) {
+                session.key('5', 0, 0);  // ignored while the run plays
+                session.idle(pace);
+            }
+            EXPECT_EQ(session.playedSteps(), runSteps);
+            EXPECT_EQ(hashMovingPoints(), runHash);
 
-        session.key('2', 0, 0);
-        session.idle(pace);
-        session.stepOnce();
-        session.finish();
-        const std::string text = recorder.text();
-        EXPECT_EQ(text.substr(0, kRun.rfind("# end")), kRun.substr(0, kRun.rfind("# end")));
-        EXPECT_EQ(text.find("# end"), text.rfind("# end")) << "only this recording's end: " << text;
-        const auto [hash, steps] = runnerEnd(text);
-        EXPECT_NE(text.find(runEndLine(hash, steps)), std::string::npos) << text;
-        EXPECT_EQ(steps, runSteps + 2);
+            session.key('2', 0, 0);
+            session.idle(pace);
+            session.stepOnce();
+            session.finish();
+            const std::string text = recorder.text();
+            EXPECT_EQ(text.substr(0, recorded.size()), recorded);
+            EXPECT_EQ(text.find("# end"), text.rfind("# end")) << "only this recording's end: " << text;
+            const auto [hash, steps] = runnerEnd(text);
+            EXPECT_NE(text.find(runEndLine(hash, steps)), std::string::npos) << text;
+            EXPECT_EQ(steps, session.steps());
+        }
     }
 }
 
