@@ -2,6 +2,7 @@
 // run reaches the runner's bits whatever the pacing, and addresses decode or say what is wrong.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,27 +81,45 @@ const std::string kRun =
     "# a run\nkey 3\nstep 150\npress left 300 400\r\nstep 40\nrelease left 500 350\nkey x\nstep 123\n"
     "press right 10 10\nstep 60\nrelease right 200 10\nstep 0\nkey g\nstep 90\n# end: state hash 0 after 0 steps\n";
 
+// The lines a recording copies of a played run: all but an earlier recording's end comment,
+// each ending in a line feed.
+std::string copiedLines(const std::string& run) {
+    std::string copied;
+    for (std::size_t at = 0; at < run.size();) {
+        const std::size_t next = std::min(run.find('\n', at), run.size() - 1) + 1;
+        const std::string line = run.substr(at, next - at);
+        if (line.find("# end") != line.find_first_not_of(" \t")) copied += line;
+        at = next;
+    }
+    return copied.empty() || copied.back() == '\n' ? copied : copied + "\n";
+}
+
 // Runs of every layout a person may write: steps first, comments and blank lines last or
-// alone, no line feed at the end, an earlier recording's end comment.
+// alone, no line feed at the end, earlier recordings' end comments; then a second run played
+// in the same session, as the page's editor plays one after a link.
 TEST(RunSession, PlayedAtAnyPaceReachesTheRunnersBitsAndRecordsTheRunThenThePerson) {
-    const std::string runs[] = {kRun, "step 30\nkey 2\nstep 20\n", "key 4\nstep 25\n# the end\n\n  \n",
+    const std::string runs[] = {kRun, "step 30\nkey 2\nstep 20\n",
+                                "key 4\nstep 25\n# the end\n\n  \n\t# end: state hash 1 after 2 steps\n",
                                 "# nothing but a note\n\n", "key 5\nstep 10\nkey g"};
+    const std::string second = "key 6\nstep 7\n";
     for (const std::string& run : runs) {
-        const std::size_t end = run.find("# end");
-        const std::string recorded = run.substr(0, end) + (run.back() == '\n' || end != std::string::npos ? "" : "\n");
-        const auto [runHash, runSteps] = runnerEnd(run);
+        const std::string recorded = copiedLines(run) + second;
+        const auto [runHash, runSteps] = runnerEnd(run + "\n" + second);
         for (bool (*pace)() : {alwaysSteps, stepsTwoOfThree}) {
             SCOPED_TRACE(run);
             restart();
             RunRecorder recorder;
             RunSession session(&recorder);
             session.play(run, read(run));
-            EXPECT_EQ(session.runSteps(), runSteps);
             while (session.playing()) {
                 session.key('5', 0, 0);  // ignored while the run plays
                 session.idle(pace);
             }
-            EXPECT_EQ(session.playedSteps(), runSteps);
+            session.play(second, read(second));
+            EXPECT_EQ(session.runSteps(), 7u);
+            while (session.playing()) session.idle(pace);
+            EXPECT_EQ(session.playedSteps(), 7u);
+            EXPECT_EQ(session.steps(), runSteps);
             EXPECT_EQ(hashMovingPoints(), runHash);
 
             session.key('2', 0, 0);
