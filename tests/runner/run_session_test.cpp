@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,26 @@ TEST(RunLink, ADamagedAddressIsNamedNotRead) {
     }
     std::string text, error;
     EXPECT_TRUE(decodeRunAddress("#run=" + encodeRunData(std::string(kMaxLinkedRunBytes, '\n')), text, error)) << error;
+}
+
+}  // namespace
+
+namespace {
+
+// A script file of exactly the largest size is read; one byte more is refused, not cut.
+TEST(ScriptFile, ReadsUpToTheLargestScriptAndRefusesMore) {
+    const std::string path = testing::TempDir() + "tremblo-largest.sim";
+    for (const std::size_t size : {kMaxScriptBytes, kMaxScriptBytes + 1}) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const std::string blanks(size, '\n');
+        ASSERT_EQ(std::fwrite(blanks.data(), 1, size, file), size);
+        std::fclose(file);
+        std::string text, error;
+        EXPECT_EQ(readScriptFile(path, text, error), size == kMaxScriptBytes) << size << ": " << error;
+        EXPECT_EQ(text.size() == size, size == kMaxScriptBytes);
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST(ScriptReader, ReadsEveryCommandWithItsArguments) {
 }
 
 TEST(ScriptReader, SkipsBlankLinesAndCommentsAndKeepsLineNumbers) {
-    const Parsed result = parse("# a drop\n\n   \t\n\tkey\t\tg   # gravity off\nstep 10#no blank needed\n#\n");
+    const Parsed result = parse("# a drop\n\n   \t\n\tkey\t\tg   # gravity off # for now\nstep 10#no blank needed\n#\n");
     ASSERT_TRUE(result.ok) << result.error.message;
     ASSERT_EQ(result.commands.size(), 2u);
     EXPECT_EQ(result.commands[0].key, 'g');
