@@ -166,6 +166,9 @@ TEST(RunLink, AnAddressCarriesARunBesideOtherFields) {
 
 TEST(RunLink, ADamagedAddressIsNamedNotRead) {
     const std::string good = encodeRunData("step 1\n");
+    // Data of whole groups of four characters: "AA" behind it is one more byte, a zero.
+    std::string whole;
+    for (int steps = 1; whole.empty() || whole.size() % 4 != 0; ++steps) whole = encodeRunData("step " + std::to_string(steps));
     const struct {
         std::string address;
         const char* fragment;
@@ -176,6 +179,7 @@ TEST(RunLink, ADamagedAddressIsNamedNotRead) {
         {"#run=" + good.substr(0, good.size() - 4), "damaged (cut short)"},
         {"#run=bm90IGRlZmxhdGU", "damaged (not deflate data)"},
         {"#run=" + encodeRunData(std::string(100, 'x')).substr(0, 20) + "AAAA" + good, "damaged"},
+        {"#run=" + whole + "AA", "bytes after its end"},
         {"#run=" + encodeRunData(std::string(kMaxLinkedRunBytes + 1, '\n')), "longer than 1 MB"},
     };
     for (const auto& c : cases) {

@@ -41,6 +41,12 @@ async function page(address) {
 }
 
 const small = await packRun(new TextEncoder().encode('key 3\nset gravity 4\nstep 500\n'));
+// A run whose data is whole groups of four characters, so one more character makes a length
+// that no bytes give.
+let whole = '';
+for (let steps = 1; whole.length % 4 !== 0 || whole === ''; ++steps) {
+  whole = await packRun(new TextEncoder().encode(`key 2\nstep ${steps}\n`));
+}
 const atLimit = await packRun(runOfSize(MAX_RUN_BYTES));
 const overLimit = await packRun(runOfSize(MAX_RUN_BYTES + 1));
 const base = 'http://127.0.0.1:8000/';
@@ -54,6 +60,7 @@ const cases = [
   ['a run one byte longer', base + fragmentFor(overLimit, false), false],
   ['data cut to a length no bytes make', `${base}#run=${small.slice(0, small.length - (small.length % 4) - 3)}`, false],
   ['data cut short', `${base}#run=${small.slice(0, -6)}`, false],
+  ['one character more than whole data', `${base}#run=${whole}A`, false],
   ['a character not in base64url', `${base}#run=${small.slice(0, 5)}+${small.slice(6)}`, false],
   ['no data', `${base}#run=`, false],
   ['no run field', `${base}#paused`, false],
