@@ -69,8 +69,8 @@ tests_for() {
   case $1 in
     web/page/*.js) echo test_links ;;
     web/*) echo test_web_unit ;;
-    tools/run_link.cpp) echo test_links test_runner test_cli ;;
-    tools/*) echo test_runner test_cli test_hashes test_web_unit ;;
+    run/run_link.*) echo test_links test_runner test_cli ;;
+    run/* | tools/*) echo test_runner test_cli test_hashes test_web_unit ;;
     interaction/scene_commands.cpp | sim/settings.*) echo test_runner test_hashes test_unit test_perf test_cli test_web_unit ;;
     *) echo test_hashes test_unit test_perf test_runner test_cli test_web_unit ;;
   esac

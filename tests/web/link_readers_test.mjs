@@ -5,7 +5,7 @@ import { execFileSync } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { MAX_RUN_BYTES, fragmentFor, packRun, runInFragment, unpackRun } from '../../web/page/run_link.js';
+import { MAX_RUN_BYTES, fragmentFor, fromBase64Url, packRun, runInFragment, toBase64Url, unpackRun } from '../../web/page/run_link.js';
 
 const sim = process.argv[2];
 const work = mkdtempSync(join(tmpdir(), 'tremblo-links-'));
@@ -41,12 +41,14 @@ async function page(address) {
 }
 
 const small = await packRun(new TextEncoder().encode('key 3\nset gravity 4\nstep 500\n'));
-// A run whose data is whole groups of four characters, so one more character makes a length
-// that no bytes give.
-let whole = '';
-for (let steps = 1; whole.length % 4 !== 0 || whole === ''; ++steps) {
-  whole = await packRun(new TextEncoder().encode(`key 2\nstep ${steps}\n`));
+// Runs whose data ends in each way base64url can end: whole groups of four characters (one
+// more character makes a length that no bytes give), and groups of two and three.
+const ending = {};
+for (let steps = 1; Object.keys(ending).length < 3; ++steps) {
+  const data = await packRun(new TextEncoder().encode(`key 2\nstep ${steps}\n`));
+  ending[data.length % 4] ??= data;
 }
+const whole = ending[0];
 const atLimit = await packRun(runOfSize(MAX_RUN_BYTES));
 const overLimit = await packRun(runOfSize(MAX_RUN_BYTES + 1));
 const base = 'http://127.0.0.1:8000/';
@@ -61,6 +63,9 @@ const cases = [
   ['data cut to a length no bytes make', `${base}#run=${small.slice(0, small.length - (small.length % 4) - 3)}`, false],
   ['data cut short', `${base}#run=${small.slice(0, -6)}`, false],
   ['one character more than whole data', `${base}#run=${whole}A`, false],
+  ['data ending in a group of two', base + fragmentFor(ending[2], false), true],
+  ['data ending in a group of three', base + fragmentFor(ending[3], false), true],
+  ['another field beside the run', `${base}#run=${small}&from=mail`, true],
   ['a character not in base64url', `${base}#run=${small.slice(0, 5)}+${small.slice(6)}`, false],
   ['no data', `${base}#run=`, false],
   ['no run field', `${base}#paused`, false],
@@ -82,6 +87,17 @@ for (const [what, address, accepted] of cases) {
   }
 }
 
+// The page's base64url gives back exactly the bytes it was given, for every length's ending.
+for (let size = 0; size < 10; ++size) {
+  const bytes = Uint8Array.from({ length: size }, (_, i) => (i * 151 + 77) & 255);
+  const back = fromBase64Url(toBase64Url(bytes));
+  if (back.length !== size || back.some((b, i) => b !== bytes[i])) {
+    console.log(`FAIL base64url of ${size} bytes reads back as ${back.length} bytes`);
+    ++failures;
+  }
+}
+
 rmSync(work, { recursive: true });
-console.log(`${cases.length - failures} passed, ${failures} failed`);
+const checks = cases.length + 10;
+console.log(`${checks - failures} passed, ${failures} failed`);
 process.exit(failures === 0 ? 0 : 1);

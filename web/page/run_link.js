@@ -7,7 +7,7 @@ export const MAX_RUN_BYTES = 1000000;
 
 const ALPHABET = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_';
 
-function toBase64Url(bytes) {
+export function toBase64Url(bytes) {
   let out = '', bits = 0, held = 0;
   for (const b of bytes) {
     bits = ((bits << 8) | b) & 0xffff;
@@ -18,7 +18,7 @@ function toBase64Url(bytes) {
   return out;
 }
 
-function fromBase64Url(text) {
+export function fromBase64Url(text) {
   text = text.replace(/=+$/, '');
   if (text.length % 4 === 1) throw new Error(`the run in the address is cut short (${text.length} base64url characters)`);
   const bytes = new Uint8Array(Math.floor(text.length * 3 / 4));
