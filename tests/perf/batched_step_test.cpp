@@ -419,10 +419,17 @@ TEST_F(BatchedStepTest, AnchorListedBeforeAndAfterAHandEditKeepsItsFirstForce) {
         cell->next = springList->next;
         springList->next = cell;
         springList->append(make<Spring>(anchor, leadCube->corners[6], 900.0f, 7000.0f, 0.5f));
+        // A second anchor whose one spring only the walk along the links meets.
+        MassPoint* second = make<MassPoint>(0.5f, 1.5f, 3.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
+        springList->append(make<Spring>(second, leadCube->corners[7], 900.0f, 7000.0f, 0.5f));
     };
-    expectSameAsPlainSteps(start, 20, [](int step) {
-        if (step == 10) editLinkByHand(Walk::kSprings, 40);
-    });
+    // Also with a hand edit on every step, each sending the walk along the links: the second
+    // anchor is cleared anew on every such walk.
+    for (const int first : {10, 0}) {
+        expectSameAsPlainSteps(start, 20, [first](int step) {
+            if (step == 10 || (first == 0 && step > 10)) editLinkByHand(Walk::kSprings, 40);
+        });
+    }
 }
 
 TEST_F(BatchedStepTest, EachSpecialCaseInEachLaneAlone) {
