@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tremblo: no display (DISPLAY is not set): %s\n", kWithoutDesktop);
         return 1;
     }
+    // Opened here to be refused before any window opens, but emptied only once it is open.
     if (!openWindowRecording(runOptions)) return 2;
 
     // The first scene exists before the toolkit and the window do.
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
     // redisplay after every call, and while the simulation is a frame ahead it sleeps until
     // that frame is due instead of spinning a processor core through idle calls.
     idleHooks.requestRedisplay = glutPostRedisplay;
-    startWindowRun();
+    if (!startWindowRun(glutSetWindowTitle)) return 2;
 
     glutMainLoop();
     return endWindowRun() ? 0 : 1;

@@ -1,13 +1,19 @@
 #include "app/window_run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
 
 #include "run/apply_command.h"
+#include "run/run_link.h"
 #include "run/run_recorder.h"
 #include "run/run_session.h"
 #include "run/script.h"
@@ -22,12 +28,22 @@ namespace {
 std::string playText;
 std::vector<ScriptCommand> playCommands;
 std::string recordPath;
+int recordFd = -1;
+bool recordFileMade = false;  // the file did not exist before this start
+bool recordingStarted = false;
 std::FILE* recordFile = nullptr;
+void (*setWindowTitle)(const char*) = nullptr;
 std::optional<RunRecorder> recording;
 RunRecorder* recorder = nullptr;  // &*recording while recording
 std::optional<RunSession> session;
 bool ended = false;
 bool endWritten = true;
+
+// At any exit before the recording started (the display could not be opened): a file this
+// start made goes again; one that was there was never touched.
+void takeBackUnstartedRecording() {
+    if (!recordingStarted && recordFileMade) ::unlink(recordPath.c_str());
+}
 
 volatile std::sig_atomic_t stopSignal = 0;
 void noteStopSignal(int signal) { stopSignal = signal; }
@@ -51,7 +67,24 @@ bool startsWith(const char* arg, const char* prefix) { return std::strncmp(arg, 
 bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--record") == 0) {
+        if (std::strcmp(arg, "--link") == 0 || startsWith(arg, "--link=")) {
+            std::string path;
+            if (std::strcmp(arg, "--link") != 0) {
+                path = arg + std::strlen("--link=");
+            } else if (i + 1 < argc) {
+                path = argv[++i];
+            }
+            if (path.empty()) {
+                error = "--link needs a file (or - for standard input)";
+                return false;
+            }
+            if (!options.playPath.empty()) {
+                error = "more than one run given ('" + options.playPath + "' and --link)";
+                return false;
+            }
+            options.playPath = path;
+            options.playLink = true;
+        } else if (std::strcmp(arg, "--record") == 0) {
             if (i + 1 >= argc) {
                 error = "--record needs a file";
                 return false;
@@ -64,12 +97,13 @@ bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std
                 return false;
             }
         } else if (startsWith(arg, "--")) {
-            error = "unknown option '" + std::string(arg) + "' (usage: tremblo [RUN] [--record FILE])";
+            error = "unknown option '" + std::string(arg) + "' (usage: tremblo [RUN | --link FILE] [--record FILE])";
             return false;
         } else if (arg[0] == '-') {
             if ((std::strcmp(arg, "-display") == 0 || std::strcmp(arg, "-geometry") == 0) && i + 1 < argc) ++i;
         } else if (!options.playPath.empty()) {
-            error = "more than one run given ('" + options.playPath + "' and '" + arg + "')";
+            const std::string first = options.playLink ? "--link" : "'" + options.playPath + "'";
+            error = "more than one run given (" + first + " and '" + arg + "')";
             return false;
         } else {
             options.playPath = arg;
@@ -79,43 +113,68 @@ bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std
 }
 
 bool readWindowRun(const WindowRunOptions& options) {
-    if (!options.playPath.empty()) {
-        std::string error;
-        if (!readScriptFile(options.playPath, playText, error)) {
-            std::fprintf(stderr, "tremblo: %s\n", error.c_str());
-            return false;
-        }
-        ScriptError scriptError;
-        if (!parseScript(playText, playCommands, scriptError)) {
-            std::fprintf(stderr, "%s:%d: %s\n", scriptName(options.playPath).c_str(), scriptError.line,
-                         scriptError.message.c_str());
-            return false;
-        }
+    if (options.playPath.empty()) return true;
+    // The run read from the record file (through any name) would be emptied by the recording.
+    const bool readsFile = options.playLink || !isRunAddress(options.playPath);
+    if (!options.recordPath.empty() && readsFile && wouldOverwrite(options.recordPath, options.playPath)) {
+        std::fprintf(stderr,
+                     "tremblo: --record '%s' is the %s it plays: recording would overwrite it; record to another file\n",
+                     options.recordPath.c_str(), options.playLink ? "link" : "run");
+        return false;
+    }
+    std::string error;
+    const bool read = options.playLink ? readLinkFile(options.playPath, playText, error)
+                                       : readScriptFile(options.playPath, playText, error);
+    if (!read) {
+        std::fprintf(stderr, "tremblo: %s\n", error.c_str());
+        return false;
+    }
+    ScriptError scriptError;
+    if (!parseScript(playText, playCommands, scriptError)) {
+        const std::string name = options.playLink ? "<link>" : scriptName(options.playPath);
+        std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), scriptError.line, scriptError.message.c_str());
+        return false;
     }
     return true;
 }
 
 bool openWindowRecording(const WindowRunOptions& options) {
-    if (!options.recordPath.empty()) {
-        recordPath = options.recordPath;
-        recordFile = std::fopen(recordPath.c_str(), "wb");
-        if (recordFile == nullptr) {
-            std::fprintf(stderr, "tremblo: cannot write run '%s': %s\n", recordPath.c_str(), std::strerror(errno));
-            return false;
-        }
-        recorder = &recording.emplace(recordFile);
+    if (options.recordPath.empty()) return true;
+    recordPath = options.recordPath;
+    recordFd = ::open(recordPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    recordFileMade = recordFd >= 0;
+    if (recordFd < 0 && errno == EEXIST) recordFd = ::open(recordPath.c_str(), O_WRONLY | O_CLOEXEC);
+    if (recordFd < 0) {
+        std::fprintf(stderr, "tremblo: cannot write run '%s': %s\n", recordPath.c_str(), std::strerror(errno));
+        return false;
     }
+    std::atexit(takeBackUnstartedRecording);
     return true;
 }
 
-void startWindowRun() {
+bool startWindowRun(void (*setTitle)(const char*)) {
+    setWindowTitle = setTitle;
+    if (recordFd >= 0) {
+        // Only now, with the window open, is an earlier file's content replaced. A device
+        // (/dev/null) is written as it is.
+        struct stat file {};
+        const bool regular = ::fstat(recordFd, &file) == 0 && S_ISREG(file.st_mode);
+        if ((regular && ::ftruncate(recordFd, 0) != 0) || (recordFile = ::fdopen(recordFd, "wb")) == nullptr) {
+            std::fprintf(stderr, "tremblo: cannot write run '%s': %s\n", recordPath.c_str(), std::strerror(errno));
+            return false;
+        }
+        recordingStarted = true;
+        recorder = &recording.emplace(recordFile);
+    }
     session.emplace(recorder);
     session->play(std::move(playText), std::move(playCommands));
     idleHooks.waitForFrame = waitForFrameAndNote;
     if (recorder != nullptr) {
         std::signal(SIGINT, noteStopSignal);
         std::signal(SIGTERM, noteStopSignal);
+        std::signal(SIGHUP, noteStopSignal);
     }
+    return true;
 }
 
 void onRunIdle() {
@@ -135,10 +194,14 @@ void onRunDisplay() {
     if (recorder == nullptr || stepsSinceFrame != 0) return;
     const bool wasGood = recorder->good();
     recorder->flush();
-    // Said at once, not only when the window closes: the session goes on unrecorded.
+    // Said at once, on the console and in the window's title, not only when the window
+    // closes: the session goes on unrecorded.
     if (wasGood && !recorder->good()) {
         std::fprintf(stderr, "tremblo: error writing run '%s': %s; recording stopped\n", recordPath.c_str(),
                      std::strerror(errno));
+        if (setWindowTitle != nullptr) {
+            setWindowTitle(("tremblo: recording stopped: cannot write '" + recordPath + "'").c_str());
+        }
     }
 }
 

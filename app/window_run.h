@@ -2,30 +2,38 @@
 
 #include <string>
 
-// The window's runs: `tremblo [RUN] [--record FILE]` plays RUN (a run file or a page address
-// with #run=) at the window's pace, then hands the scene to the person; with --record, FILE
-// gets the session as a run (the played run's lines first), flushed once a frame and ended
-// with the state hash and the step count when the window closes. No GL here.
+// The window's runs: `tremblo [RUN | --link FILE] [--record FILE]` plays RUN (a run file or a
+// page address with #run=; with --link, the address held in FILE) at the window's pace, then
+// hands the scene to the person; with --record, FILE gets the session as a run (the played
+// run's lines first), flushed once a frame and ended with the state hash and the step count
+// when the window closes. No GL here.
 
 struct WindowRunOptions {
     std::string playPath;    // empty: nothing to play
+    bool playLink = false;   // playPath is a file holding a page address (--link)
     std::string recordPath;  // empty: nothing recorded
 };
 
-// tremblo's own arguments: one RUN and --record FILE (or --record=FILE). Arguments with a
-// single dash are GLUT's and left to it, with the value of -display and -geometry. On a bad
-// command line returns false with a one-line message in `error`.
+// tremblo's own arguments: one RUN or --link FILE, and --record FILE (or --record=FILE,
+// --link=FILE). Arguments with a single dash are GLUT's and left to it, with the value of
+// -display and -geometry. On a bad command line returns false with a one-line message in
+// `error`.
 bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std::string& error);
 
-// Reads and checks the whole run to play: on a fault prints one line (`RUN:LINE: message` for
-// a bad line) and returns false.
+// Reads and checks the whole run to play, and refuses a record file that is a file the run is
+// read from: on a fault prints one line (`RUN:LINE: message` for a bad line) and returns false.
 bool readWindowRun(const WindowRunOptions& options);
-// Creates the recording's file: on a fault prints one line and returns false.
+// Opens the recording's file, or creates it, without changing what it holds: a start that
+// fails later leaves a file as it was, and takes away one it made. On a fault prints one line
+// and returns false.
 bool openWindowRecording(const WindowRunOptions& options);
 
-// Starts playing (after the first scene is built) and installs the idle hooks; Ctrl-C and
-// kills then end the recording as closing the window does.
-void startWindowRun();
+// Once the window exists: empties the record file and starts recording into it, starts
+// playing (after the first scene is built) and installs the idle hooks; Ctrl-C, a kill and a
+// closed terminal (SIGINT, SIGTERM, SIGHUP) then end the recording as closing the window does.
+// `setTitle` sets the window's title: a recording that stops on a write error says so there.
+// Returns false, having said why, when the record file cannot be emptied.
+bool startWindowRun(void (*setTitle)(const char*));
 
 // The callbacks of the window while a run plays or is recorded: they go through the session.
 void onRunIdle();

@@ -72,7 +72,9 @@ void checkRejection(std::string_view text, const std::vector<std::size_t>& start
     const std::string_view line = lineText(text, starts, error.line);
     bool inScene = false;
     for (const char* word : {"cube", "attach", "pin", "anchor", "lead"}) inScene = inScene || startsWithWord(line, word);
-    if (!inScene && (parseScript(line, commands, again) || again.line != 1)) {
+    // The line alone, as the second line: a byte-order mark is skipped only before the first.
+    const std::string alone = error.line == 1 ? std::string(line) : "\n" + std::string(line);
+    if (!inScene && (parseScript(alone, commands, again) || again.line != (error.line == 1 ? 1 : 2))) {
         broken("the rejected line alone is accepted", error.line);
     }
 }
@@ -125,7 +127,9 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
     for (const ScriptCommand& c : commands) {
         if (c.line <= previousLine || c.line > lines) broken("command lines out of order or past the end", c.line);
         previousLine = c.line;
-        if (!startsWithWord(lineText(text, starts, c.line), commandName(c.kind))) broken("command read from a line that is not it", c.line);
+        std::string_view line = lineText(text, starts, c.line);
+        if (c.line == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+        if (!startsWithWord(line, commandName(c.kind))) broken("command read from a line that is not it", c.line);
 
         switch (c.kind) {
             case CommandKind::Key:

@@ -12,11 +12,40 @@ namespace {
 constexpr std::string_view kRunField = "run=";
 constexpr char kBase64Url[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
-// The value of the run field of the address's fragment, or false when there is none.
-bool runField(std::string_view address, std::string_view& data) {
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The fragment (after the first '#') with its %XX escapes decoded: mail programs write '&' and
+// '=' as %26 and %3D. Strict: false when a '%' is not followed by two hexadecimal digits;
+// otherwise such a '%' is kept as it is.
+bool decodedFragment(std::string_view address, bool strict, std::string& fragment) {
+    fragment.clear();
     const std::size_t hash = address.find('#');
-    if (hash == std::string_view::npos) return false;
-    std::string_view fragment = address.substr(hash + 1);
+    if (hash == std::string_view::npos) return true;
+    for (std::size_t i = hash + 1; i < address.size(); ++i) {
+        const bool escape = address[i] == '%' && i + 2 < address.size();
+        const int high = escape ? hexValue(address[i + 1]) : -1;
+        const int low = escape ? hexValue(address[i + 2]) : -1;
+        if (address[i] == '%' && (high < 0 || low < 0)) {
+            if (strict) return false;
+            fragment += '%';
+        } else if (address[i] == '%') {
+            fragment += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            fragment += address[i];
+        }
+    }
+    return true;
+}
+
+// The value of the fragment's run field, or false when there is none. Fields are separated
+// by '&'; the page's `paused` is one.
+bool runField(std::string_view fragment, std::string_view& data) {
     while (!fragment.empty()) {
         const std::size_t amp = fragment.find('&');
         const std::string_view field = fragment.substr(0, amp);
@@ -39,9 +68,26 @@ int base64Value(char c) {
     return -1;
 }
 
+// A byte of the address as a message names it (web/page/run_link.js names it alike).
+std::string byteShown(char c) {
+    static const char kHex[] = "0123456789abcdef";
+    const auto b = static_cast<unsigned char>(c);
+    if (b == ' ') return "a space";
+    if (b > ' ' && b < 0x7f) return std::string("'") + c + "'";
+    return std::string("byte 0x") + kHex[b >> 4] + kHex[b & 0xf];
+}
+
 bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error) {
     // Padding is not written, but a copied address may carry it.
     while (!data.empty() && data.back() == '=') data.remove_suffix(1);
+    // A foreign character first: a space in the data also makes its length look cut short.
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (base64Value(data[i]) < 0) {
+            error = "the run in the address holds a character that is not base64url (" + byteShown(data[i]) +
+                    ", at position " + std::to_string(i + 1) + ")";
+            return false;
+        }
+    }
     if (data.size() % 4 == 1) {
         error = "the run in the address is cut short (" + std::to_string(data.size()) + " base64url characters)";
         return false;
@@ -52,10 +98,6 @@ bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error
     int held = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
         const int value = base64Value(data[i]);
-        if (value < 0) {
-            error = "the run in the address holds a character that is not base64url, at " + std::to_string(i + 1);
-            return false;
-        }
         bits = (bits << 6) | static_cast<std::uint32_t>(value);
         held += 6;
         if (held >= 8) {
@@ -85,8 +127,10 @@ std::string toBase64Url(std::string_view bytes) {
 }
 
 bool isRunAddress(std::string_view argument) {
+    std::string fragment;
     std::string_view data;
-    return runField(argument, data);
+    decodedFragment(argument, false, fragment);
+    return runField(fragment, data);
 }
 
 #ifdef TREMBLO_HAVE_ZLIB
@@ -164,11 +208,17 @@ std::string encodeRunData(std::string_view) { return {}; }
 #endif
 
 bool decodeRunAddress(std::string_view address, std::string& text, std::string& error) {
-    std::string_view data;
-    if (!runField(address, data)) {
+    if (!isRunAddress(address)) {
         error = "the address holds no run (no #run= field)";
         return false;
     }
+    std::string fragment;
+    std::string_view data;
+    if (!decodedFragment(address, true, fragment)) {
+        error = "the address holds a '%' that is not followed by two hexadecimal digits";
+        return false;
+    }
+    runField(fragment, data);
     std::string packed;
     if (!fromBase64Url(data, packed, error)) return false;
     return inflateRun(packed, text, error);

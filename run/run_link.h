@@ -7,13 +7,14 @@
 // A run carried in a page address: ...#run=DATA, where DATA is the run's text compressed in
 // the zlib format (what a browser's CompressionStream("deflate") makes) and written in
 // base64url without padding. Other fields of the fragment, separated by '&' (the page's
-// `paused`), are left alone here.
+// `paused`), are left alone here. The fragment's %XX escapes are decoded before it is split
+// into fields, as a mail program may have written `%26paused` or `run%3D`.
 
 // A run that inflates to more than this is refused (1 MB), whatever its compressed size.
 constexpr std::size_t kMaxLinkedRunBytes = 1'000'000;
 
-// True when `argument` names a run by address (it holds "#run=" in its fragment) rather than
-// a file.
+// True when `argument` names a run by address (it holds "#run=", or an escaped "run%3D", in its
+// fragment) rather than a file.
 bool isRunAddress(std::string_view argument);
 
 // True when this build can inflate a run from an address (it has zlib).

@@ -1,16 +1,20 @@
 #include "run/script.h"
 
+#include <algorithm>
 #include <array>
 #include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "sim/presets.h"
 #include "sim/settings.h"
 
 namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // A command has at most 16 tokens (a cube with every option); one more is only kept to be named
 // as the extra one, so a huge line never costs more than a fixed amount of memory.
@@ -257,7 +261,8 @@ private:
         switch (readFloat(token, value)) {
             case NumberStatus::Ok: break;
             case NumberStatus::Malformed: return fail(what + " must be a number, got " + quoted(token));
-            case NumberStatus::OutOfRange: return fail(what + " is not finite: " + quoted(token));
+            case NumberStatus::OutOfRange:
+                return fail(what + " out of range: " + quoted(token) + " (too large for a float)");
         }
         if (low == Low::Positive && !(value > 0.0f)) return fail(what + " must be positive, got " + quoted(token));
         if (low == Low::Zero && !(value >= 0.0f)) return fail(what + " must not be negative, got " + quoted(token));
@@ -294,25 +299,43 @@ private:
         return fail(name + " needs a cube: this scene has none yet (start it with cube X Y Z)");
     }
 
-    // NAME VALUE pairs from token `from` on. `read` reads one option and returns false after a
-    // failure; it returns true with `known` false for a name it does not take.
+    // NAME VALUE pairs from token `from` on, NAME one of `names`. `read` reads one option's
+    // value and returns false after a failure.
     template <class ReadOption>
-    bool readOptions(const Tokens& tokens, int from, const char* accepted, ReadOption read) {
+    bool readOptions(const Tokens& tokens, int from, std::initializer_list<std::string_view> names, ReadOption read) {
         const std::string name(tokens.items[0]);
         if (tokens.count == kMaxTokens) return fail("too many arguments to " + name);
         std::string seen = " ";
         for (int i = from; i < tokens.count; i += 2) {
             const std::string option(tokens.items[i]);
+            if (std::find(names.begin(), names.end(), option) == names.end()) {
+                // A number where a name should stand is one argument too many.
+                if (looksNumeric(option)) return fail("extra argument " + quoted(option) + " to " + name);
+                return fail("unknown option " + quoted(option) + " to " + name + " (expected " + listed(names) + ")");
+            }
             if (seen.find(" " + option + " ") != std::string::npos) return fail(quoted(option) + " given twice");
             if (i + 1 == tokens.count) return fail(quoted(option) + " of " + name + " needs a value");
-            bool known = true;
-            if (!read(option, tokens.items[i + 1], known)) return false;
-            if (!known) {
-                return fail("unknown option " + quoted(tokens.items[i]) + " to " + name + " (expected " + accepted + ")");
-            }
+            if (!read(option, tokens.items[i + 1])) return false;
             seen += option + " ";
         }
         return true;
+    }
+
+    // "a, b or c"
+    static std::string listed(std::initializer_list<std::string_view> names) {
+        std::string out;
+        std::size_t i = 0;
+        for (const std::string_view n : names) {
+            out += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + std::string(n);
+            ++i;
+        }
+        return out;
+    }
+
+    static bool looksNumeric(std::string_view token) {
+        if (token.empty()) return false;
+        const char c = token[0];
+        return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
     }
 
     bool readOnOff(const std::string& what, std::string_view token, bool& value) {
@@ -343,16 +366,14 @@ private:
         a.damping = kPointDamping;
         a.tearForce = one.tearForce;
         a.elements = one.elements;
-        const bool ok = readOptions(tokens, 4, "edge, stiffness, mass, damping, tear or elements",
-                                    [&](const std::string& name, std::string_view value, bool& known) {
+        const bool ok = readOptions(tokens, 4, {"edge", "stiffness", "mass", "damping", "tear", "elements"},
+                                    [&](const std::string& name, std::string_view value) {
             if (name == "edge") return readNumber("edge", value, a.edge, Low::Positive, 2.0 * kMaxPosition);
             if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
             if (name == "mass") return readNumber("mass", value, a.mass, Low::Positive);
             if (name == "damping") return readNumber("damping", value, a.damping, Low::Zero);
             if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
-            if (name == "elements") return readOnOff("elements", value, a.elements);
-            known = false;
-            return true;
+            return readOnOff("elements", value, a.elements);
         });
         if (!ok) return false;
         // The cube reaches from corner 0 toward -x, +y and +z.
@@ -383,7 +404,7 @@ private:
         a.tearForce = kTearForceLow;
         a.elements = scene_.lastElements;
         int from = 1;
-        if (tokens.count > 1 && !tokens.items[1].empty() && tokens.items[1][0] >= '0' && tokens.items[1][0] <= '9') {
+        if (tokens.count > 1 && looksNumeric(tokens.items[1])) {
             std::uint64_t count = 0;
             if (readDigits(tokens.items[1], kMaxSceneCubes, count) != NumberStatus::Ok || count < 1) {
                 return fail("attach count must be an integer from 1 to " + std::to_string(kMaxSceneCubes) + ", got " +
@@ -392,12 +413,10 @@ private:
             a.count = static_cast<int>(count);
             from = 2;
         }
-        const bool ok = readOptions(tokens, from, "tear or elements",
-                                    [&](const std::string& name, std::string_view value, bool& known) {
+        const bool ok = readOptions(tokens, from, {"tear", "elements"},
+                                    [&](const std::string& name, std::string_view value) {
             if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
-            if (name == "elements") return readOnOff("elements", value, a.elements);
-            known = false;
-            return true;
+            return readOnOff("elements", value, a.elements);
         });
         if (!ok) return false;
         if (a.count > kMaxSceneCubes - scene_.cubes) return fail(tooManyCubes());
@@ -455,8 +474,8 @@ private:
         a.corner = -1;
         int i = 4;
         if (!readCubeOption(tokens, i, a.cube)) return false;
-        const bool ok = readOptions(tokens, i, "corner, stiffness, rest or tear",
-                                    [&](const std::string& name, std::string_view value, bool& known) {
+        const bool ok = readOptions(tokens, i, {"corner", "stiffness", "rest", "tear"},
+                                    [&](const std::string& name, std::string_view value) {
             if (name == "corner") {
                 if (value.size() != 1 || value[0] < '0' || value[0] > '7') {
                     return fail("corner must be 0 to 7, got " + quoted(value));
@@ -466,9 +485,7 @@ private:
             }
             if (name == "stiffness") return readNumber("stiffness", value, a.stiffness, Low::Positive);
             if (name == "rest") return readNumber("rest length", value, a.restLength, Low::Positive);
-            if (name == "tear") return readNumber("tear force", value, a.tearForce, Low::Positive);
-            known = false;
-            return true;
+            return readNumber("tear force", value, a.tearForce, Low::Positive);
         });
         if (!ok) return false;
         if (a.corner < 0) return fail("anchor needs a corner: corner C, C from 0 to 7");
@@ -527,7 +544,8 @@ bool parseScript(std::string_view text, std::vector<ScriptCommand>& commands, Sc
     commands.clear();
     SceneSoFar scene;
     int line = 0;
-    std::size_t pos = 0;
+    // A UTF-8 byte-order mark, as Windows editors put before the first line, is no command.
+    std::size_t pos = text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
     while (pos < text.size()) {
         if (line == kMaxScriptLines) {
             error.line = line;

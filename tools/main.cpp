@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "run/apply_command.h"
+#include "run/run_link.h"
 #include "run/script.h"
 #include "run/script_file.h"
 #include "run/script_runner.h"
@@ -37,14 +38,23 @@ int main(int argc, char** argv) {
         return kExitDone;
     }
 
+    // A trace written over the file it was read from would lose it.
+    if (!options.tracePath.empty() && options.tracePath != "-" &&
+        (options.link || !isRunAddress(options.scriptPath)) && wouldOverwrite(options.tracePath, options.scriptPath)) {
+        return refuse("--trace '" + options.tracePath + "' is the " + (options.link ? "link" : "script") +
+                      " it reads: the trace would overwrite it; write the trace to another file");
+    }
+
     // The whole script is read and checked before anything runs or any file is made.
     std::string text;
-    if (!readScriptFile(options.scriptPath, text, error)) return refuse(error);
+    const bool read = options.link ? readLinkFile(options.scriptPath, text, error)
+                                   : readScriptFile(options.scriptPath, text, error);
+    if (!read) return refuse(error);
     std::vector<ScriptCommand> commands;
     ScriptError scriptError;
     if (!parseScript(text, commands, scriptError)) {
-        std::fprintf(stderr, "%s:%d: %s\n", scriptName(options.scriptPath).c_str(), scriptError.line,
-                     scriptError.message.c_str());
+        const std::string name = options.link ? "<link>" : scriptName(options.scriptPath);
+        std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), scriptError.line, scriptError.message.c_str());
         return kExitBadInput;
     }
     text = std::string();

@@ -22,6 +22,7 @@ bool readPositive(std::string_view text, std::uint64_t& value) {
 
 const char* usageText() {
     return "usage: tremblo-sim SCRIPT [--trace FILE] [--every K] [--hash]\n"
+           "       tremblo-sim --link FILE [--trace FILE] [--every K] [--hash]\n"
            "       tremblo-sim --help\n"
            "\n"
            "Runs the one-cube scene headless, driven by SCRIPT (a file, - for standard input, or a\n"
@@ -29,6 +30,8 @@ const char* usageText() {
            "Script lines: key C | press BUTTON X Y | release BUTTON X Y | step N\n"
            "(BUTTON left, middle or right; X, Y window pixels, y down; '#' starts a comment).\n"
            "\n"
+           "  --link FILE   run the page address held in FILE (- for standard input), for\n"
+           "                addresses too long for the command line\n"
            "  --trace FILE  write a CSV trace (step,time,point,x,y,z,vx,vy,vz) to FILE, - for stdout\n"
            "  --every K     trace the moving points after every K-th step (default 100)\n"
            "  --hash        print the FNV-1a hash of the final positions and velocities\n"
@@ -72,7 +75,13 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
         };
 
         std::string_view value;
-        if (isOption("--trace")) {
+        if (isOption("--link")) {
+            if (haveScript) return fail("more than one script given ('" + options.scriptPath + "' and --link)");
+            if (!takeValue("--link", value)) return false;
+            if (value.empty()) return fail("--link needs a file name (or - for standard input)");
+            options.scriptPath = value;
+            options.link = haveScript = true;
+        } else if (isOption("--trace")) {
             if (haveTrace) return fail("--trace given twice");
             if (!takeValue("--trace", value)) return false;
             if (value.empty()) return fail("--trace needs a file name (or - for standard output)");
@@ -90,14 +99,17 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + std::string(arg) + "' (try --help)");
         } else {
-            if (haveScript)
-                return fail("more than one script given ('" + options.scriptPath + "' and '" + std::string(arg) + "')");
+            if (haveScript) {
+                const std::string first = options.link ? "--link" : "'" + options.scriptPath + "'";
+                return fail("more than one script given (" + first + " and '" + std::string(arg) + "')");
+            }
             if (arg.empty()) return fail("the script path is empty");
             options.scriptPath = arg;
             haveScript = true;
         }
     }
-    if (!haveScript) return fail("no script given (usage: tremblo-sim SCRIPT [--trace FILE] [--every K] [--hash])");
+    if (!haveScript)
+        return fail("no script given (usage: tremblo-sim SCRIPT|--link FILE [--trace FILE] [--every K] [--hash])");
     if (haveEvery && !haveTrace) return fail("--every needs --trace");
     if (options.hash && options.tracePath == "-")
         return fail("--hash and --trace - would both write to standard output; write the trace to a file");

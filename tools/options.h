@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
-// The command line of tremblo-sim: SCRIPT [--trace FILE] [--every K] [--hash], or --help.
+// The command line of tremblo-sim: SCRIPT or --link FILE, [--trace FILE] [--every K] [--hash];
+// or --help.
 struct RunnerOptions {
     std::string scriptPath;     // "-" reads standard input
+    bool link = false;          // scriptPath is a file holding a page address (--link)
     std::string tracePath;      // "-" writes standard output; empty: no trace
     std::uint64_t every = 100;  // a trace sample after every K-th step, K >= 1
     bool hash = false;          // print the state hash at the end

@@ -2,7 +2,9 @@
 """End-to-end test of the window's runs: the real program in a private Xvfb, recording a session
 of keys and drags (--record), ended by closing the window or by a kill, and replayed with the
 headless runner to the hash written at the end of the file; a run played first and recorded on;
-bad runs refused before any window opens.
+bad runs refused before any window opens; no file lost to a recording (not the run it plays,
+not one there before a start that fails) and a recording that cannot be written named in the
+window's title.
 
     window_run_e2e.py PROGRAM TREMBLO_SIM
 """
@@ -77,7 +79,7 @@ def test_recorded_session(program, sim, server, workdir):
         check(line in text, "the recording holds %r" % line)
 
 
-def test_played_then_recorded(program, sim, server, workdir):
+def test_played_then_recorded(program, sim, server, workdir, stop_signal):
     played, run = os.path.join(workdir, "played.sim"), os.path.join(workdir, "again.sim")
     with open(played, "w") as f:
         f.write("# a short run\nkey 2\nstep 200\n")
@@ -87,9 +89,9 @@ def test_played_then_recorded(program, sim, server, workdir):
         # person's and recorded.
         wait_for(lambda: demo.keys("5") or "key 5" in read(run), "the recording to hold a key after the played run",
                  interval=0.5)
-        demo.process.send_signal(signal.SIGTERM)
+        demo.process.send_signal(stop_signal)
         demo.process.wait(timeout=60)
-        check(demo.process.returncode == -signal.SIGTERM, "a kill still ends the program by the signal, got %d"
+        check(demo.process.returncode == -stop_signal, "a kill still ends the program by the signal, got %d"
               % demo.process.returncode)
     finally:
         demo.stop()
@@ -107,11 +109,42 @@ def test_bad_runs(program, server, workdir):
              (["#run=ab$d"], no_display, "tremblo: the run in the address holds a character that is not base64url"),
              (["--record"], no_display, "tremblo: --record needs a file"),
              (["--record", os.path.join(workdir, "no", "such.sim")], server.env(), "tremblo: cannot write run"))
+    # A recording over the run it plays, by any name, would lose it.
+    kept = os.path.join(workdir, "kept.sim")
+    with open(kept, "w") as f:
+        f.write("key 2\nstep 10\n")
+    os.symlink(kept, os.path.join(workdir, "also.sim"))
+    cases += (([kept, "--record", kept], no_display, "tremblo: --record '%s' is the run it plays" % kept),
+              ([os.path.join(workdir, "also.sim"), "--record=" + os.path.join(workdir, ".", "kept.sim")], server.env(),
+               "tremblo: --record"))
     for args, env, start in cases:
         result = subprocess.run([program, *args], env=env, capture_output=True, text=True, timeout=60)
         check(result.returncode == 2 and result.stderr.startswith(start) and result.stderr.count("\n") == 1,
               "tremblo %r: status %d, %r; expected 2 and one line starting %r" % (
                   args, result.returncode, result.stderr, start))
+    # A start that fails (no display, or one that cannot be opened) leaves a file as it was
+    # and makes none.
+    new = os.path.join(workdir, "new.sim")
+    for display in (None, ":%d" % (1000 + os.getpid() % 30000)):
+        env = dict(no_display, DISPLAY=display) if display else no_display
+        for record in (kept, new):
+            result = subprocess.run([program, "--record", record], env=env, capture_output=True, text=True,
+                                    timeout=60)
+            check(result.returncode == 1, "tremblo --record with display %r: status %d, %r" % (
+                display, result.returncode, result.stderr))
+        check(read(kept) == "key 2\nstep 10\n" and not os.path.exists(new),
+              "a failed start changed or made a file: %r, new file: %s" % (read(kept), os.path.exists(new)))
+
+
+def test_unwritable_recording(program, server, workdir):
+    """A recording that cannot be written says so at once, on the console and in the title."""
+    demo = Demo(program, server, workdir, args=["--record", "/dev/full"])
+    try:
+        wait_for(lambda: "recording stopped" in (demo.title() or ""), "the title to say the recording stopped")
+        check("tremblo: error writing run '/dev/full'" in demo.stderr(), "the console: %r" % demo.stderr())
+        check(demo.running(), "the session goes on unrecorded")
+    finally:
+        demo.stop()
 
 
 def main():
@@ -122,11 +155,17 @@ def main():
     try:
         server = XServer()
         test_bad_runs(program, server, workdir)
-        print("ok: bad runs, links and --record are refused with one line and status 2, before any window")
+        print("ok: bad runs, links and --record, and a record file that is the run, are refused with one line and "
+              "status 2, before any window; a failed start loses no file")
         test_recorded_session(program, sim, server, workdir)
         print("ok: keys and drags recorded, the window closed: tremblo-sim replays the run to the hash at its end")
-        test_played_then_recorded(program, sim, server, workdir)
-        print("ok: a run played, then a key of the person's, then a kill: the recording replays to its end")
+        for stop_signal in (signal.SIGTERM, signal.SIGHUP):
+            test_played_then_recorded(program, sim, server, workdir, stop_signal)
+        print("ok: a run played, then a key of the person's, then a kill or a closed terminal: the recording "
+              "replays to its end")
+        if os.access("/dev/full", os.W_OK):
+            test_unwritable_recording(program, server, workdir)
+            print("ok: a recording that cannot be written is named in the window's title and on the console")
     except Exception as e:  # a failed check, a timeout, the program gone: all end the test
         print("FAILED: %s: %s" % (type(e).__name__, e))
         return 1

@@ -37,7 +37,7 @@ class XServer:
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             *extra],
+             "-noreset", *extra],
             pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -53,7 +53,9 @@ class XServer:
         os.close(read_end)
         self.display = ":" + number.decode().strip()
         # The number comes when the server is about to listen; a client that connects in the
-        # same instant was seen to be refused once, so wait until its socket answers.
+        # same instant was seen to be refused once, so wait until its socket answers. Without
+        # -noreset the probe's leaving resets the server, and a client that connects during the
+        # reset is refused (seen under load).
         socket_path = "/tmp/.X11-unix/X" + number.decode().strip()
         wait_for(lambda: self._answers(socket_path), "Xvfb to answer on " + socket_path)
 

@@ -90,6 +90,18 @@ case_bad_invocations() {
     refused_args "two scripts" "$ok" "$ok" --trace "$trace"
     refused_args "--hash with --trace -" "$ok" --hash --trace -
     refused_args "unwritable trace" "$ok" --trace "$work/no/such/dir/t.csv"
+    # A trace never overwrites the file the run is read from, by whatever name.
+    ln -s "$ok" "$work/link.sim"
+    printf 'no address\n' > "$work/link.txt"
+    refused_args "a trace over its script" "$ok" --trace "$ok"
+    refused_args "a trace over its script by another name" "$work/link.sim" --trace "$work/./ok.sim"
+    refused_args "a trace over its link file" --link "$work/link.txt" --trace "$work/link.txt"
+    "$sim" - --trace "$ok" < "$ok" > "$work/out" 2> "$work/err"
+    rc=$?
+    expect_refused "a trace over the script on standard input" "tremblo-sim: --trace"
+    [ "$(cat "$ok")" = "step 1" ] || fail "the script was overwritten: $(cat "$ok")"
+    refused_args "a link file without an address" --link "$work/link.txt"
+    refused_args "a script and a link" "$ok" --link "$work/link.txt"
 
     "$sim" --help > "$work/out" 2> "$work/err"
     [ $? -eq 0 ] || fail "--help: status not 0"

@@ -153,8 +153,10 @@ TEST(RunSession, ARunCutShortIsRecordedAsFarAsItWasPlayed) {
 
 TEST(RunLink, AnAddressCarriesARunBesideOtherFields) {
     const std::string data = encodeRunData(kRun);
+    // Mail programs escape '&' and '='.
     for (const std::string& address : {"http://127.0.0.1:8000/#run=" + data + "&paused", "#paused&run=" + data,
-                                       "https://x.example/tremblo/?a=1#run=" + data + "=="}) {
+                                       "https://x.example/tremblo/?a=1#run=" + data + "==",
+                                       "http://h/#run%3D" + data + "%26paused", "#paused%26run%3d" + data + "%3D"}) {
         std::string text, error;
         ASSERT_TRUE(isRunAddress(address));
         ASSERT_TRUE(readScriptFile(address, text, error)) << error;
@@ -171,11 +173,14 @@ TEST(RunLink, ADamagedAddressIsNamedNotRead) {
     for (int steps = 1; whole.empty() || whole.size() % 4 != 0; ++steps) whole = encodeRunData("step " + std::to_string(steps));
     const struct {
         std::string address;
-        const char* fragment;
+        std::string fragment;
     } cases[] = {
         {"http://host/#paused", "no run"},
         {"#run=" + good.substr(0, 5), "cut short"},
-        {"#run=ab$d", "not base64url, at 3"},
+        {"#run=ab$d", "not base64url ('$', at position 3)"},
+        {"#run=" + good.substr(0, 3) + " " + good.substr(3), "not base64url (a space, at position 4)"},
+        {"#run=" + good + "%0A", "not base64url (byte 0x0a, at position " + std::to_string(good.size() + 1) + ")"},
+        {"#run=" + good + "&x=%4", "a '%' that is not followed by two hexadecimal digits"},
         {"#run=" + good.substr(0, good.size() - 4), "damaged (cut short)"},
         {"#run=bm90IGRlZmxhdGU", "damaged (not deflate data)"},
         {"#run=" + encodeRunData(std::string(100, 'x')).substr(0, 20) + "AAAA" + good, "damaged"},

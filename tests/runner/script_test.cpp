@@ -67,8 +67,8 @@ TEST(ScriptReader, EmptyAndCommentOnlyScriptsHaveNoCommands) {
     }
 }
 
-TEST(ScriptReader, AcceptsCrlfAndAMissingFinalNewline) {
-    const Parsed result = parse("key 2\r\n# note\r\nstep 5\r");
+TEST(ScriptReader, AcceptsCrlfAByteOrderMarkAndAMissingFinalNewline) {
+    const Parsed result = parse("\xEF\xBB\xBFkey 2\r\n# note\r\nstep 5\r");
     ASSERT_TRUE(result.ok) << result.error.message;
     ASSERT_EQ(result.commands.size(), 2u);
     EXPECT_EQ(result.commands[0].key, '2');
@@ -210,14 +210,15 @@ TEST(ScriptReader, FillsInTheDefaultsOfSceneCommands) {
 
 TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
     const struct {
-        const char* text;
+        std::string text;
         int line;
         const char* fragment;
     } cases[] = {
         {"cube 0 0", 1, "cube needs a position"},
         {"cube 0 0 nan", 1, "Z must be a number"},
         {"cube 0 0 0x1p3", 1, "must be a number"},
-        {"cube 0 0 1e39", 1, "Z is not finite"},
+        {"cube 0 0 1e39", 1, "Z out of range: '1e39' (too large for a float)"},
+        {"set gravity " + std::string(301, '9'), 1, "gravity out of range: '9999999999999999999999999999999"},
         {"cube 0 -1000.5 2", 1, "Y out of range"},
         {"cube 0 999.5 2", 1, "cube reaches beyond"},
         {"cube 0 0 2 edge 0", 1, "edge must be positive"},
@@ -227,10 +228,16 @@ TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
         {"cube 0 0 2 damping -0.1", 1, "damping must not be negative"},
         {"cube 0 0 2 edge 1 edge 2", 1, "'edge' given twice"},
         {"cube 0 0 2 colour red", 1, "unknown option 'colour' to cube"},
+        {"cube 0 0 2 colour", 1, "unknown option 'colour' to cube (expected edge, stiffness, mass, damping, tear or"},
+        {"cube 0 0 2 edge 1 5", 1, "extra argument '5' to cube"},
         {"cube 0 0 2 edge", 1, "'edge' of cube needs a value"},
         {"cube 0 0 2 elements maybe", 1, "elements must be on or off"},
         {"scene\nattach", 2, "attach needs a cube"},
         {"attach 0", 1, "attach count must be an integer from 1"},
+        {"attach -1", 1, "attach count must be an integer from 1 to 20000, got '-1'"},
+        {"attach 2 3", 1, "extra argument '3' to attach"},
+        {"attach tear", 1, "'tear' of attach needs a value"},
+        {"step 1\n\xEF\xBB\xBFstep 1", 2, "unknown command '\\xef\\xbb\\xbfstep'"},
         {"attach 1000", 1, "the row reaches beyond y = 1000"},
         {"scene\ncube 0 -999 0 edge 0.01\nattach 19999\nattach", 4, "more than 20000 cubes"},
         {"key 3\npin cube 4 near", 2, "no cube '4' in this scene (its cubes are 1 to 3)"},

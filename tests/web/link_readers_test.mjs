@@ -1,6 +1,7 @@
 // The page's reader of run addresses (web/page/run_link.js, run here in node) and the native
-// one (tremblo-sim ADDRESS) accept and refuse the same addresses, and an accepted run is the
-// same run in both: node link_readers_test.mjs TREMBLO_SIM
+// one (tremblo-sim ADDRESS, --link FILE and --link - with the address on standard input)
+// accept and refuse the same addresses, an accepted run is the same run in all, and a refusal
+// gives the same message: node link_readers_test.mjs TREMBLO_SIM
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -18,26 +19,57 @@ function runOfSize(size) {
   return new TextEncoder().encode(`#${'x'.repeat(fill)}\n${body}`);
 }
 
-// The native reader: { ok, hash }, the hash of the run it read.
-function native(argument) {
+// A run that hardly compresses: comment lines of printable characters from a fixed
+// pseudo-random sequence (xorshift).
+function runOfNoise(lines) {
+  let x = 2463534242, text = '';
+  for (let i = 0; i < lines; ++i) {
+    text += '#';
+    for (let j = 0; j < 79; ++j) {
+      x ^= x << 13; x ^= x >>> 17; x ^= x << 5; x >>>= 0;
+      text += String.fromCharCode(33 + x % 94);
+    }
+    text += '\n';
+  }
+  return new TextEncoder().encode(`${text}key 3\nstep 100\n`);
+}
+
+// tremblo-sim with `args`: { ok, hash } or { ok: false, message }, the message without the
+// program's name.
+function run(args, input) {
   try {
-    return { ok: true, hash: execFileSync(sim, [argument, '--hash'], { stdio: ['ignore', 'pipe', 'pipe'] }).toString() };
+    const hash = execFileSync(sim, [...args, '--hash'], { input, stdio: ['pipe', 'pipe', 'pipe'] }).toString();
+    return { ok: true, hash };
   } catch (e) {
     if (e.status !== 2) throw new Error(`tremblo-sim ended with ${e.status}: ${e.stderr}`);
-    return { ok: false };
+    return { ok: false, message: e.stderr.toString().replace(/^tremblo-sim: /, '').trimEnd() };
   }
+}
+
+// The native reader, each way: the address as the argument (unless too long for one), in a
+// file, and on standard input, each with a line end after it.
+function native(address, asArgument) {
+  const file = join(work, 'link.txt');
+  writeFileSync(file, `${address}\n`);
+  const ways = { file: run(['--link', file]), stdin: run(['--link', '-'], `${address}\n`) };
+  if (asArgument) ways.argument = run([address]);
+  return ways;
 }
 
 // The page's reader, as the page reads its own address; an accepted run's hash is taken by
 // the native runner from the bytes the page would play.
 async function page(address) {
-  const linked = runInFragment(address.slice(address.indexOf('#')));
-  if (linked === null) return { ok: false };
-  let bytes;
-  try { bytes = await unpackRun(linked.data); } catch { return { ok: false }; }
+  let linked, bytes;
+  try {
+    linked = runInFragment(address.slice(address.indexOf('#')));
+    if (linked === null) return { ok: false, message: null };
+    bytes = await unpackRun(linked.data);
+  } catch (e) {
+    return { ok: false, message: e.message };
+  }
   const file = join(work, 'run.sim');
   writeFileSync(file, bytes);
-  return { ok: true, hash: native(file).hash, paused: linked.paused };
+  return { ok: true, hash: run([file]).hash, paused: linked.paused };
 }
 
 const small = await packRun(new TextEncoder().encode('key 3\nset gravity 4\nstep 500\n'));
@@ -51,46 +83,55 @@ for (let steps = 1; Object.keys(ending).length < 3; ++steps) {
 const whole = ending[0];
 const atLimit = await packRun(runOfSize(MAX_RUN_BYTES));
 const overLimit = await packRun(runOfSize(MAX_RUN_BYTES + 1));
+const long = await packRun(runOfNoise(2000));
 const base = 'http://127.0.0.1:8000/';
-// [what, address, accepted]
+// [what, address, the page's message or null when accepted]
 const cases = [
-  ['a run', base + fragmentFor(small, false), true],
-  ['a paused run', base + fragmentFor(small, true), true],
-  ['the run field after another', `${base}#paused&run=${small}`, true],
-  ['padding a copy added', `${base}#run=${small}==`, true],
-  ['a run of exactly 1 MB', base + fragmentFor(atLimit, false), true],
-  ['a run one byte longer', base + fragmentFor(overLimit, false), false],
-  ['data cut to a length no bytes make', `${base}#run=${small.slice(0, small.length - (small.length % 4) - 3)}`, false],
-  ['data cut short', `${base}#run=${small.slice(0, -6)}`, false],
-  ['one character more than whole data', `${base}#run=${whole}A`, false],
-  ['data ending in a group of two', base + fragmentFor(ending[2], false), true],
-  ['data ending in a group of three', base + fragmentFor(ending[3], false), true],
-  ['another field beside the run', `${base}#run=${small}&from=mail`, true],
-  ['a character not in base64url', `${base}#run=${small.slice(0, 5)}+${small.slice(6)}`, false],
-  ['no data', `${base}#run=`, false],
-  ['no run field', `${base}#paused`, false],
+  ['a run', base + fragmentFor(small, false), null],
+  ['a paused run', base + fragmentFor(small, true), null],
+  ['the run field after another', `${base}#paused&run=${small}`, null],
+  ['padding a copy added', `${base}#run=${small}==`, null],
+  ['%26 and %3D as mail programs write them', `${base}#run%3D${small}%26paused`, null],
+  ['a run of exactly 1 MB', base + fragmentFor(atLimit, false), null],
+  [`a link of ${long.length} characters, too long for a command line`, base + fragmentFor(long, false), null],
+  ['a run one byte longer', base + fragmentFor(overLimit, false), 'the run in the address is longer than 1 MB'],
+  ['data cut to a length no bytes make', `${base}#run=${small.slice(0, small.length - (small.length % 4) - 3)}`,
+    'the run in the address is cut short ('],
+  ['data cut short', `${base}#run=${small.slice(0, -6)}`, 'the run in the address is damaged (cut short)'],
+  ['one character more than whole data', `${base}#run=${whole}A`, 'the run in the address is cut short ('],
+  ['data ending in a group of two', base + fragmentFor(ending[2], false), null],
+  ['data ending in a group of three', base + fragmentFor(ending[3], false), null],
+  ['another field beside the run', `${base}#run=${small}&from=mail`, null],
+  ['data that is not deflate', `${base}#run=${Buffer.from('not deflate').toString('base64url')}`,
+    'the run in the address is damaged (not deflate data)'],
+  ['a character not in base64url', `${base}#run=${small.slice(0, 5)}+${small.slice(6)}`, "('+', at position 6)"],
+  ['a space in the data', `${base}#run=${small.slice(0, 5)} ${small.slice(5)}`, '(a space, at position 6)'],
+  ['an escape cut short', `${base}#run=${small}%2`, "the address holds a '%' that is not followed by two hexadecimal"],
+  ['no data', `${base}#run=`, 'the run in the address is damaged (cut short)'],
+  ['no run field', `${base}#paused`, ''],
 ];
 
-for (const [what, address, accepted] of cases) {
-  const n = native(address);
+for (const [what, address, refusal] of cases) {
+  const accepted = refusal === null;
+  const ways = native(address, address.length < 100000);
   const p = await page(address);
-  if (n.ok !== accepted || p.ok !== accepted) {
-    console.log(`FAIL ${what}: expected ${accepted ? 'accepted' : 'refused'}, native ${n.ok}, page ${p.ok}`);
-    ++failures;
-  } else if (accepted && n.hash !== p.hash) {
-    console.log(`FAIL ${what}: native hash ${n.hash.trim()}, page ${p.hash.trim()}`);
-    ++failures;
+  const fail = (message) => { console.log(`FAIL ${what}: ${message}`); ++failures; };
+  for (const [way, n] of Object.entries(ways)) {
+    if (n.ok !== accepted) fail(`native (${way}) ${n.message ?? 'accepted'}`);
+    else if (accepted && n.hash !== p.hash) fail(`native (${way}) hash ${n.hash.trim()}, page ${p.hash}`);
+    // An address that holds no run is a file name on the command line, and the page ignores it.
+    else if (!accepted && p.message !== null && (n.message !== p.message || !n.message.includes(refusal))) {
+      fail(`native (${way}) says '${n.message}', page '${p.message}'`);
+    }
   }
-  if (p.ok && p.paused !== address.includes('paused')) {
-    console.log(`FAIL ${what}: paused read as ${p.paused}`);
-    ++failures;
-  }
+  if (p.ok !== accepted) fail(`page ${p.message ?? 'accepted'}`);
+  if (p.ok && p.paused !== address.includes('paused')) fail(`paused read as ${p.paused}`);
 }
 
 // The page's base64url gives back exactly the bytes it was given, for every length's ending.
 for (let size = 0; size < 10; ++size) {
   const bytes = Uint8Array.from({ length: size }, (_, i) => (i * 151 + 77) & 255);
-  const back = fromBase64Url(toBase64Url(bytes));
+  const back = fromBase64Url(new TextEncoder().encode(toBase64Url(bytes)));
   if (back.length !== size || back.some((b, i) => b !== bytes[i])) {
     console.log(`FAIL base64url of ${size} bytes reads back as ${back.length} bytes`);
     ++failures;
@@ -98,6 +139,5 @@ for (let size = 0; size < 10; ++size) {
 }
 
 rmSync(work, { recursive: true });
-const checks = cases.length + 10;
-console.log(`${checks - failures} passed, ${failures} failed`);
+console.log(`${cases.length} cases, ${failures} failures`);
 process.exit(failures === 0 ? 0 : 1);

@@ -20,13 +20,14 @@ export class RunPanel {
   // Plays the run in the address, if any; a bad one is named in the message, and the page
   // goes on from its start.
   async start() {
-    const linked = runInFragment(location.hash);
-    if (linked === null) return;
-    this.fragment = location.hash;
-    let bytes;
+    let linked, bytes;
     try {
+      linked = runInFragment(location.hash);
+      if (linked === null) return;
+      this.fragment = location.hash;
       bytes = await unpackRun(linked.data);
     } catch (e) {
+      this.fragment = location.hash;
       this.say(`<link>: ${e.message}; the page starts afresh`, true);
       return;
     }
