@@ -23,3 +23,5 @@ void onKey(unsigned char key, int /*x*/, int /*y*/) {
     // The step's order of a new scene is read now, so that stepping allocates nothing.
     sceneOrder();
 }
+
+bool startsScene(unsigned char key) { return (key >= '1' && key <= '7') || key == 's' || key == 'q' || key == 'p'; }

@@ -21,6 +21,7 @@ bool isEndComment(std::string_view line) {
 }  // namespace
 
 void RunSession::play(std::string text, std::vector<ScriptCommand> commands) {
+    stop();
     text_ = std::move(text);
     commands_ = std::move(commands);
     lineEnds_.clear();
@@ -116,14 +117,19 @@ bool RunSession::command(const ScriptCommand& command) {
     return true;
 }
 
+void RunSession::stop() {
+    if (!playing()) return;
+    // The lines before the command cut short (a step: advance() stops at no other), then the
+    // steps it took.
+    const std::size_t line = static_cast<std::size_t>(commands_[next_].line);
+    copyLinesThrough(line - 1);
+    if (recorder_ != nullptr) recorder_->stepped(takenOfStep_);
+    next_ = commands_.size();
+}
+
 void RunSession::finish() {
     if (finished_ || recorder_ == nullptr) return;
     finished_ = true;
-    if (playing()) {
-        // The lines before the command cut short, then the steps it took.
-        const std::size_t line = static_cast<std::size_t>(commands_[next_].line);
-        copyLinesThrough(line - 1);
-        recorder_->stepped(takenOfStep_);
-    }
+    stop();
     recorder_->finish(hashMovingPoints(), steps_);
 }

@@ -19,8 +19,10 @@ public:
     explicit RunSession(RunRecorder* recorder = nullptr) : recorder_(recorder) {}
 
     // Plays `commands`, read from `text`, from the state the world is in. The recording starts
-    // with the run's own lines, written as they are played.
+    // with the run's own lines, written as they are played. A run still playing is stopped first.
     void play(std::string text, std::vector<ScriptCommand> commands);
+    // Ends the run being played where it stands: the recording keeps what was played of it.
+    void stop();
     bool playing() const { return next_ < commands_.size(); }
     // Steps of the played run taken so far, and all of its steps.
     std::uint64_t playedSteps() const { return playedSteps_; }

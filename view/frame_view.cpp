@@ -43,11 +43,16 @@ void describeFrame(FrameView& frame) {
     // The terminator cell holds no spring.
     frame.springEnds.clear();
     for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
-        frame.springEnds.push_back(cell->spring->a->position);
-        frame.springEnds.push_back(cell->spring->b->position);
+        const Vec3& a = cell->spring->a->position;
+        const Vec3& b = cell->spring->b->position;
+        if (!nearTheRoom(a) || !nearTheRoom(b)) continue;
+        frame.springEnds.push_back(a);
+        frame.springEnds.push_back(b);
     }
 
     // Moving points only: neither the chain head nor the anchors outside the chain.
     frame.points.clear();
-    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) frame.points.push_back(p->position);
+    for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
+        if (nearTheRoom(p->position)) frame.points.push_back(p->position);
+    }
 }

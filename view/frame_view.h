@@ -45,6 +45,7 @@ struct FrameView {
     std::array<RoomQuad, 3> room{};  // floor, near wall, far wall
     std::vector<Vec3> springEnds;    // ends a then b of every listed spring, in list order
     std::vector<Vec3> points;        // position of every moving point, in chain order
+    // Left out of both: a spring with an end, a point, not nearTheRoom (camera.h).
     CameraTarget target;             // follows the lead cube, keeping the last finite target
     ViewOrbit orbit;                 // the person's turn and zoom of the view; the fixed view at first
 };

@@ -49,8 +49,26 @@ std::string runMessage;
 std::string runText;
 char hashText[17];
 
-// Playing, steps of the run played, all of its steps, steps since the page loaded.
-double runState[4];
+// Playing, steps of the run played, all of its steps, steps since the page loaded, whether
+// the run played is the address's, the step the scene blew up by (-1: it did not), whether
+// the recording is worth asking about before the page is left.
+double runState[7];
+
+// What plays: the run of the address (the person waits for its end) or a scene of the panel's
+// with steps (a new scene replaces it).
+bool linkPlays = false;
+// Anything of the person's recorded: keys, buttons, single steps, the panel's scenes and settings.
+bool personActed = false;
+// A recording of more steps than this (5 s of simulated time) is worth asking about even
+// without the person's input.
+constexpr std::uint64_t kStepsWorthKeeping = 10000;
+
+bool linkPlaying() { return linkPlays && pageSession().playing(); }
+
+std::string stillPlaying() {
+    return linkPlays ? "the linked run is still playing; its end hands the scene over"
+                     : "the scene from the panel is still playing its steps: wait for its end, or start a new scene";
+}
 
 // Reads the run in the buffer; a bad one: false, with the reader's message, named as from
 // `source`, in runMessage. Otherwise plays it (and pauses at its end, with pauseAtEnd).
@@ -62,6 +80,7 @@ bool playBuffer(const char* source, bool pauseAtEnd) {
         return false;
     }
     if (pauseAtEnd) pauseAtEndOfRun();
+    // Any scene of the panel's still playing ends here, its recording as far as it went.
     pageSession().play(std::move(runBytes), std::move(commands));
     runBytes = std::string();
     return true;
@@ -78,12 +97,24 @@ EMSCRIPTEN_KEEPALIVE int webRunUntilFrame() { return runUntilFrame(frameClock) ?
 EMSCRIPTEN_KEEPALIVE int webMsUntilFrame() { return msUntilFrame(frameClock()); }
 EMSCRIPTEN_KEEPALIVE void webSetPaused(int paused) { setPaused(paused != 0); }
 EMSCRIPTEN_KEEPALIVE int webPaused() { return isPaused() ? 1 : 0; }
-EMSCRIPTEN_KEEPALIVE void webStepOnce() { stepOnce(); }
+EMSCRIPTEN_KEEPALIVE void webStepOnce() {
+    if (!pageSession().playing()) personActed = true;
+    stepOnce();
+}
 
 // Canvas pixels, y down; the toolkit's button and state codes.
-// Both recorded, and ignored while a run plays.
-EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) { pageSession().key(static_cast<unsigned char>(key), x, y); }
-EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) { pageSession().mouse(button, state, x, y); }
+// Both recorded, and ignored while a run plays; but a scene key replaces a scene of the panel's
+// that still plays its steps.
+EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) {
+    const auto k = static_cast<unsigned char>(key);
+    if (!linkPlaying() && startsScene(k)) pageSession().stop();
+    if (!pageSession().playing()) personActed = true;
+    pageSession().key(k, x, y);
+}
+EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) {
+    if (!pageSession().playing()) personActed = true;
+    pageSession().mouse(button, state, x, y);
+}
 
 // Room for a run of `size` bytes, which the script fills before webPlayRun.
 EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
@@ -94,23 +125,29 @@ EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
 // Reads the run in the buffer and plays it at the page's pace (then pauses, with
 // `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
 EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
-    return playBuffer("<link>", pauseAtEnd != 0) ? 1 : 0;
+    if (!playBuffer("<link>", pauseAtEnd != 0)) return 0;
+    linkPlays = true;
+    return 1;
 }
 
 // The panel's commands in the buffer (a scene from the editor or the menu, settings), carried
 // out as the run's own and recorded as they stand: 1. A bad line: 0, nothing carried out, the
-// reader's message in webRunMessage. Refused while a linked run plays.
+// reader's message in webRunMessage. Refused while a linked run plays; a scene of the panel's
+// still playing its steps is replaced.
 EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
-    if (pageSession().playing()) {
-        runMessage = "the linked run is still playing; its end hands the scene over";
+    if (linkPlaying()) {
+        runMessage = stillPlaying();
         return 0;
     }
-    return playBuffer("<editor>", false) ? 1 : 0;
+    if (!playBuffer("<editor>", false)) return 0;
+    linkPlays = false;
+    personActed = true;
+    return 1;
 }
 
 // Gives setting `index` the value, as a `set` command of the run, recorded in the shortest
 // form that reads back the same float: 1. Refused (0, the reason in webRunMessage) for a value
-// outside the setting's range and while a linked run plays.
+// outside the setting's range and while a run plays.
 EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     if (index < 0 || index >= kSettingCount) return 0;
     SceneArguments set;
@@ -125,9 +162,10 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     ScriptCommand command{CommandKind::Set, 0, 0, 0, 0, 0, 0};
     command.scene = std::make_shared<const SceneArguments>(set);
     if (!pageSession().command(command)) {
-        runMessage = "the linked run is still playing; its end hands the scene over";
+        runMessage = stillPlaying();
         return 0;
     }
+    personActed = true;
     return 1;
 }
 
@@ -159,6 +197,9 @@ EMSCRIPTEN_KEEPALIVE const double* webRunState() {
     runState[1] = static_cast<double>(run.playedSteps());
     runState[2] = static_cast<double>(run.runSteps());
     runState[3] = static_cast<double>(run.steps());
+    runState[4] = linkPlays ? 1 : 0;
+    runState[5] = static_cast<double>(blownUpByStep());
+    runState[6] = personActed || run.steps() > kStepsWorthKeeping ? 1 : 0;
     return runState;
 }
 

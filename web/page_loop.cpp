@@ -4,6 +4,7 @@
 
 #include "run/run_recorder.h"
 #include "run/run_session.h"
+#include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_pacing.h"
@@ -17,6 +18,8 @@ StepStats stats;
 // The page records from the moment it loads, in memory.
 RunRecorder recorder;
 RunSession session(&recorder);
+
+std::int64_t blownUpBy = -1;
 
 // Set by the idle callback's wait hook: the call did not step, a frame is due first.
 bool waitingForFrame = false;
@@ -32,6 +35,14 @@ bool idleCall() {
     waitingForFrame = false;
     onIdle();
     return !waitingForFrame;
+}
+
+void checkFinite() {
+    if (movingPointsFinite()) {
+        blownUpBy = -1;
+    } else if (blownUpBy < 0) {
+        blownUpBy = static_cast<std::int64_t>(session.steps());
+    }
 }
 
 // A run opened to stop at its end: the pause takes hold when the last of it has run.
@@ -62,6 +73,7 @@ bool runUntilFrame(std::int32_t (*clock)()) {
     }
     stats.steps += steps;
     if (steps > 0) stats.stepMs += millisecondsNow() - start;
+    if (draw) checkFinite();
     return draw;
 }
 
@@ -84,6 +96,7 @@ void stepOnce() {
 }
 
 const StepStats& stepStats() { return stats; }
+std::int64_t blownUpByStep() { return blownUpBy; }
 
 RunSession& pageSession() { return session; }
 RunRecorder& pageRecording() { return recorder; }

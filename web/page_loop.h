@@ -32,6 +32,11 @@ RunRecorder& pageRecording();
 // Pauses the loop once the run being played has ended (a run shared while paused).
 void pauseAtEndOfRun();
 
+// The scene blew up: the step count (RunSession::steps) at the first frame that found a moving
+// point's position or velocity not finite, or -1 while every one is finite. Checked once per
+// frame, not per step, so the blow-up came at or before that step; a restart clears it.
+std::int64_t blownUpByStep();
+
 // Steps run by the page so far and the real time they took (ms, from a steady clock), for
 // the status line.
 struct StepStats {

@@ -137,17 +137,26 @@ TEST(RunSession, PlayedAtAnyPaceReachesTheRunnersBitsAndRecordsTheRunThenThePers
     }
 }
 
+// Cut short by the end of the session, or by another run played over it (a scene built in the
+// page while the one before still plays its steps).
 TEST(RunSession, ARunCutShortIsRecordedAsFarAsItWasPlayed) {
-    for (int idleCalls : {0, 1, 151, 190, 300}) {
-        restart();
-        RunRecorder recorder;
-        RunSession session(&recorder);
-        session.play(kRun, read(kRun));
-        for (int i = 0; i < idleCalls; ++i) session.idle(alwaysSteps);
-        session.finish();
-        const auto [hash, steps] = runnerEnd(recorder.text());
-        EXPECT_NE(recorder.text().find(runEndLine(hash, steps)), std::string::npos) << recorder.text();
-        EXPECT_EQ(steps, static_cast<std::uint64_t>(idleCalls));
+    const std::string next = "key 2\nstep 30\n";
+    for (bool replaced : {false, true}) {
+        for (int idleCalls : {0, 1, 151, 190, 300}) {
+            restart();
+            RunRecorder recorder;
+            RunSession session(&recorder);
+            session.play(kRun, read(kRun));
+            for (int i = 0; i < idleCalls; ++i) session.idle(alwaysSteps);
+            if (replaced) {
+                session.play(next, read(next));
+                while (session.playing()) session.idle(alwaysSteps);
+            }
+            session.finish();
+            const auto [hash, steps] = runnerEnd(recorder.text());
+            EXPECT_NE(recorder.text().find(runEndLine(hash, steps)), std::string::npos) << recorder.text();
+            EXPECT_EQ(steps, static_cast<std::uint64_t>(idleCalls + (replaced ? 30 : 0))) << recorder.text();
+        }
     }
 }
 

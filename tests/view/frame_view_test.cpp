@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "interaction/keyboard.h"
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/spring_list.h"
+#include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_view.h"
@@ -38,6 +41,32 @@ TEST(FrameViewTest, SpringsAndPointsAreTheListedSpringsAndTheMovingPoints) {
         for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next, ++i)
             EXPECT_TRUE(same(frame.points[i], p->position)) << scene.key << " point " << i;
     }
+    onKey('1', 0, 0);
+}
+
+// A scene blowing up: a point gone non-finite and one far outside the room are not drawn, nor
+// is any spring to them; the rest is drawn as ever.
+TEST(FrameViewTest, PointsFarOutsideTheRoomOrNotFiniteAndTheirSpringsAreLeftOut) {
+    onKey('q', 0, 0);
+    MassPoint* lost = chainHead->next;
+    MassPoint* far = lost->next;
+    lost->position.y = std::numeric_limits<float>::quiet_NaN();
+    far->position.z = -2e4f;
+    FrameView frame;
+    describeFrame(frame);
+    std::vector<Vec3> ends, points;
+    for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
+        const Spring& s = *cell->spring;
+        if (s.a == lost || s.b == lost || s.a == far || s.b == far) continue;
+        ends.push_back(s.a->position);
+        ends.push_back(s.b->position);
+    }
+    for (const MassPoint* p = far->next; p != nullptr; p = p->next) points.push_back(p->position);
+    ASSERT_LT(ends.size(), 2u * countActiveSprings());
+    ASSERT_EQ(frame.springEnds.size(), ends.size());
+    ASSERT_EQ(frame.points.size(), points.size());
+    for (std::size_t i = 0; i < ends.size(); ++i) EXPECT_TRUE(same(frame.springEnds[i], ends[i])) << "end " << i;
+    for (std::size_t i = 0; i < points.size(); ++i) EXPECT_TRUE(same(frame.points[i], points[i])) << "point " << i;
     onKey('1', 0, 0);
 }
 

@@ -120,6 +120,34 @@ async function testPauseAndStep(p) {
   await waitFor(async () => (await p.status()).simTime > expected + 0.1, 'simulated time to run again');
 }
 
+// Within `ms`, or a Failure naming `what`: a page whose main thread has stopped answers nothing.
+function answers(promise, what, ms = 3000) {
+  return Promise.race([promise, sleep(ms).then(() => { throw new Failure(`${what}: no answer within ${ms / 1000} s`); })]);
+}
+
+// The README's blow-up, built from the scene editor: the page goes on answering, the status line
+// names the step the scene blew up by, and a scene key brings a finite scene back.
+async function testBlowUp(p) {
+  await p.page.fill('#scene-editor', 'set gravity 100\nset stiffness-scale 0.1\nkey q\n');
+  await p.page.click('#build');
+  const said = await waitFor(async () => /blew up by step (\d+)/.exec((await p.status()).text), 'the status line to say the scene blew up');
+  for (let i = 0; i < 4; ++i) {
+    await answers(p.page.evaluate(() => 1 + 1), 'the blown-up page evaluating 1 + 1');
+    await answers(p.picture(), 'the blown-up page giving its picture');
+    await sleep(500);
+  }
+  const later = await p.status();
+  check(later.text.includes(`blew up by step ${said[1]} `), `the step stays the first one found: ${later.text}`);
+  await answers(p.keys('1'), "the blown-up page taking the key '1'");
+  await waitFor(async () => {
+    const s = await p.status();
+    return !s.text.includes('blew up') && s.text.includes('8 moving points');
+  }, "the status line to show a finite one-cube scene after '1'");
+  const legend = await p.page.textContent('#legend');
+  check(!legend.includes('not finite'), `the energies are finite again: ${legend}`);
+  await p.page.click('#design-values');
+}
+
 async function saveScreenshot(p, file) {
   await p.keys('s');
   await waitFor(async () => {
@@ -173,6 +201,8 @@ async function main() {
     console.log('ok: paused, the panel button "1 cube" restarts the scene (time 0, 8 moving points, 28 springs)');
     await testPauseAndStep(p);
     console.log('ok: pause stops simulated time, single step advances it by exactly one step, run goes on');
+    await testBlowUp(p);
+    console.log("ok: the wall scene blown up: the page answers, the status line names the step, '1' brings a finite scene back");
     if (screenshot) {
       await saveScreenshot(p, screenshot);
       console.log(`saved ${screenshot}`);

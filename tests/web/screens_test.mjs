@@ -165,28 +165,38 @@ async function capture(p) {
 
 // A scene button puts its scene's commands into the editor. A slider, "design values" and a
 // scene from the menu are commands of the run: the downloaded
-// run holds them and replays natively to the page's hash. A bad editor line is named with its
-// line and selected; the scene that runs is kept.
+// run holds them and replays natively to the page's hash, also where a scene chosen while
+// another plays its steps cut that one short. A slider moved while a scene plays is refused,
+// and says so. A bad editor line is named with its line and selected; the scene that runs is kept.
 async function settingsAndScenes(p, sim) {
   await p.page.click('#scenes [data-key="7"]');
   await waitFor(async () => /^attach 6/m.test(await p.page.inputValue('#scene-editor')), "the seven-cube row's commands in the editor");
   await p.page.fill('#setting-gravity', '5');
   await waitFor(async () => await p.page.textContent('output[for=setting-gravity]') === '5', 'the slider to show 5');
   await p.page.click('#design-values');
+  await p.page.selectOption('#scene-menu', 'moon.sim');
+  await waitFor(async () => (await p.status()).text.includes('playing the scene'), "the moon scene's steps to play");
   await p.page.selectOption('#scene-menu', 'bridge.sim');
   await waitFor(async () => (await p.page.inputValue('#scene-editor')).includes('anchor'), "the bridge's commands in the editor");
-  await waitFor(async () => (await p.status()).text.includes('playing the run'), "the bridge's steps to play");
-  await waitFor(async () => !(await p.status()).text.includes('playing the run'), "the bridge's steps played");
+  check(await p.page.textContent('#scene-message') === 'built; the scene runs', 'the bridge replaces the moon scene still playing');
+  await waitFor(async () => (await p.status()).text.includes('playing the scene: step'), "the bridge's steps to play");
+  await p.page.fill('#setting-damping', '7');
+  const refused = await p.page.textContent('#settings-message');
+  check(refused.includes('still playing') && await p.page.inputValue('#setting-damping') === '0.5',
+    `a slider moved while the bridge plays says why it is refused and goes back: '${refused}'`);
+  await waitFor(async () => !(await p.status()).text.includes('playing the scene'), "the bridge's steps played");
   const state = await pause(p, (s) => p.page.click(s));
   const run = await runText(p);
-  for (const line of ['set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'anchor ']) {
+  for (const line of ['set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'set gravity 1.62\n', 'anchor ']) {
     check(run.includes(line), `the run holds '${line.trim()}'`);
   }
+  check(!run.includes('set damping 7') && !run.includes('step 8000'), 'the refused slider and the steps of the moon not played are no part of the run');
   const file = path.join(await mkdtemp(path.join(os.tmpdir(), 'tremblo-screens-')), 'page.sim');
   await writeFile(file, run);
   const native = spawnSync(sim, [file, '--hash'], { encoding: 'utf8' });
   check(native.stdout.trim() === state.hash, `the run replays natively to ${native.stdout.trim()} ${native.stderr}, the page shows ${state.hash}`);
   await p.page.click('#pause');
+  await p.page.click('#design-values');
 
   const points = /(\d+) moving points/.exec((await p.status()).text)[1];
   await p.page.fill('#scene-editor', 'scene\ncube 0 0 2\ncube nowhere\n');
@@ -251,7 +261,8 @@ async function main() {
     await desktopView(large);
     console.log('ok: a middle drag and the wheel change the picture and not the state nor the run; "reset view" and a middle click give the fixed view back');
     await settingsAndScenes(large, sim);
-    console.log('ok: a slider, "design values" and a scene from the menu are in the run, which replays natively to the page\'s hash');
+    console.log('ok: a slider, "design values" and scenes from the menu (one cutting another short) are in the run, which replays natively to the page\'s hash');
+    console.log('ok: a slider moved while a scene plays its steps is refused, with the reason');
     console.log('ok: a bad editor line is named and selected, and the running scene is kept');
     await capture(large);
     console.log('ok: the screenshot is a PNG of the canvas\'s size, a video a WebM');

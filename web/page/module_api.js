@@ -80,10 +80,14 @@ export class ModuleApi {
     return this.#m._webChangeSetting(index, value) ? null : this.#text(this.#m._webRunMessage());
   }
 
-  // { playing, playedSteps, runSteps: of the run being played, steps: since the page loaded }
+  // { playing, playedSteps, runSteps: of the run being played, steps: since the page loaded,
+  //   linked: the run played is the address's (else a scene of the panel's),
+  //   blownUpBy: the step by which the scene blew up, or null while it is finite,
+  //   worthKeeping: the recording holds the person's input or more than 5 s of steps }
   runState() {
-    const [playing, playedSteps, runSteps, steps] = this.#f64(this.#m._webRunState(), 4);
-    return { playing: playing !== 0, playedSteps, runSteps, steps };
+    const [playing, playedSteps, runSteps, steps, linked, blownUpBy, worthKeeping] = this.#f64(this.#m._webRunState(), 7);
+    return { playing: playing !== 0, playedSteps, runSteps, steps, linked: linked !== 0,
+      blownUpBy: blownUpBy < 0 ? null : blownUpBy, worthKeeping: worthKeeping !== 0 };
   }
 
   // The state hash as tremblo-sim --hash prints it (16 hex digits).

@@ -54,16 +54,20 @@ function updateStatus() {
   const run = runPanel.status();
   statusLine.textContent = `t = ${s.simTime.toFixed(3)} s · ${Math.round(perSecond)} steps/s · ${cost}\n` +
     `${s.movingPoints} moving points · ${s.activeSprings} active springs\n${run.text}`;
+  if (run.blownUp !== null) {
+    statusLine.append(Object.assign(document.createElement('span'), { className: 'fault', textContent: `\n${run.blownUp}` }));
+  }
   // Exact values for whoever reads the page by program.
   statusLine.dataset.simTime = String(s.simTime);
   statusLine.dataset.steps = String(run.steps);
   statusLine.dataset.hash = run.hash;
+  statusLine.dataset.blownUpBy = run.blownUpBy ?? '';
   showPaused();
   showFlags(api.flags());
   showSettings();
   for (const { name } of SERIES) {
     const e = s.energy[name];
-    document.querySelector(`#legend .${name} span`).textContent = Number.isFinite(e) ? e.toFixed(2) : String(e);
+    document.querySelector(`#legend .${name} span`).textContent = Number.isFinite(e) ? e.toFixed(2) : 'not finite';
   }
   plot.draw();
 }
@@ -126,7 +130,8 @@ stepButton.addEventListener('click', () => {
   api.stepOnce();
   updateStatus();
 });
-const showSettings = installSettings(api, document.getElementById('settings'), document.getElementById('design-values'));
+const showSettings = installSettings(api, document.getElementById('settings'), document.getElementById('design-values'),
+  document.getElementById('settings-message'));
 installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),
   () => `tremblo-${runPanel.status().steps}`);
 

@@ -11,10 +11,27 @@ export class RunPanel {
     this.share = share;
     this.message = message;
     this.fragment = null;  // the fragment this page put into the address
+    this.leaving = false;  // the person has agreed to leave already
     download.addEventListener('click', () => this.saveRun());
     share.addEventListener('click', () => this.shareRun());
-    // Another run pasted into this page's address: a page of its own.
-    window.addEventListener('hashchange', () => { if (location.hash !== this.fragment) location.reload(); });
+    // A recording worth keeping is not lost to a closed tab or a click without a word.
+    window.addEventListener('beforeunload', (event) => {
+      if (this.leaving || !this.api.runState().worthKeeping) return;
+      event.preventDefault();
+      event.returnValue = '';
+    });
+    // Another run pasted into this page's address: a page of its own, once the person agrees.
+    window.addEventListener('hashchange', () => {
+      if (location.hash === this.fragment) return;
+      if (this.api.runState().worthKeeping && !confirm('Open the run in the address? This page\'s recording ' +
+          'is lost unless you download or share it first.')) {
+        // The address goes on naming what this page shows.
+        history.replaceState(null, '', this.fragment ?? location.href.split('#')[0]);
+        return;
+      }
+      this.leaving = true;
+      location.reload();
+    });
   }
 
   // Plays the run in the address, if any; a bad one is named in the message, and the page
@@ -35,13 +52,19 @@ export class RunPanel {
     if (fault !== null) this.say(`${fault}; the page starts afresh`, true);
   }
 
-  // For the status line: what the run shows, the step count and the state hash.
+  // For the status line: what the run shows, the step count and the state hash; and, when the
+  // scene blew up, blownUp, what to say about it (else null), and blownUpBy, its step.
   status() {
-    const { playing, playedSteps, runSteps, steps } = this.api.runState();
+    const { playing, playedSteps, runSteps, steps, linked, blownUpBy } = this.api.runState();
     const hash = this.api.stateHash();
     this.download.disabled = this.share.disabled = playing;
-    const text = playing ? `playing the run: step ${playedSteps} of ${runSteps} (keys wait for its end)` : `step ${steps} · hash ${hash}`;
-    return { text, playing, steps, hash };
+    const linkPlays = playing && linked;
+    const text = !playing ? `step ${steps} · hash ${hash}`
+      : linked ? `playing the run: step ${playedSteps} of ${runSteps} (keys wait for its end)`
+        : `playing the scene: step ${playedSteps} of ${runSteps} (a new scene replaces it; other keys and drags wait for its end)`;
+    const blownUp = blownUpBy === null ? null : `the scene blew up by step ${blownUpBy} (a position or velocity ` +
+      `is not finite): ${linkPlays ? 'once the run has ended, ' : ''}press a scene key or choose a scene to start again`;
+    return { text, playing, steps, hash, blownUp, blownUpBy };
   }
 
   saveRun() {

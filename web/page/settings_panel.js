@@ -14,8 +14,14 @@ function floatText(v) {
 // A decimal step with about 10^4 positions over the range, which reaches every design value.
 function stepFor(low, high) { return 10 ** (Math.floor(Math.log10(high - low)) - 4); }
 
-// api: the module (module_api.js), which carries out the sliders' changes as the run's commands.
-export function installSettings(api, list, designButton) {
+// api: the module (module_api.js), which carries out the sliders' changes as the run's commands;
+// a change it refuses (while a run plays) is named in `message`, and the slider goes back.
+export function installSettings(api, list, designButton, message) {
+  const change = (index, value) => {
+    const fault = api.changeSetting(index, value);
+    message.textContent = fault ?? '';
+    return fault === null;
+  };
   const rows = [];
   api.settings().forEach((setting, index) => {
     const { name, unit } = setting;
@@ -27,11 +33,13 @@ export function installSettings(api, list, designButton) {
       <span class="design">design value ${design} ${unit}</span>`;
     const slider = row.querySelector('input'), shown = row.querySelector('output');
     slider.addEventListener('input', () => { shown.textContent = slider.value; });
-    slider.addEventListener('change', () => api.changeSetting(index, Number(slider.value)));
+    slider.addEventListener('change', () => {
+      if (!change(index, Number(slider.value))) slider.value = shown.textContent = floatText(api.settingValue(index));
+    });
     rows.push({ name, design, slider, shown, index });
     list.append(row);
   });
-  designButton.addEventListener('click', () => { for (const r of rows) api.changeSetting(r.index, Number(r.design)); });
+  designButton.addEventListener('click', () => { rows.every((r) => change(r.index, Number(r.design))); });
   return () => {
     for (const r of rows) {
       const value = floatText(api.settingValue(r.index));
