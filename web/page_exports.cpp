@@ -123,7 +123,7 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
         return 0;
     }
     ScriptCommand command{CommandKind::Set, 0, 0, 0, 0, 0, 0};
-    command.scene = std::make_shared<const SceneArguments>(set);
+    command.scene = HeldArguments(set);
     if (!pageSession().command(command)) {
         runMessage = "the linked run is still playing; its end hands the scene over";
         return 0;
