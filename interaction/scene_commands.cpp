@@ -42,6 +42,13 @@ Cube* cubeNumbered(int cube) {
                                                                         : nullptr;
 }
 
+// Records each moving point's predecessor, walking the chain from its head.
+void readChainPredecessors(ChainPredecessors& links) {
+    links.head = chainHead;
+    links.before.clear();
+    for (MassPoint* p = chainHead; p->next != nullptr; p = p->next) links.before[p->next] = p;
+}
+
 }  // namespace
 
 void startEmptyScene() { resetScene(); }
@@ -65,10 +72,28 @@ void attachCubes(int count, float tearForce, bool elements) {
 void pinCorners(int cube, unsigned corners) {
     const Cube* owner = cubeNumbered(cube);
     if (owner == nullptr) return;
+    SceneStorage& storage = sceneStorage();
+    ChainPredecessors& links = storage.chainBefore;
+    // The named corners still in the chain, with the point before each; only a corner whose
+    // recorded predecessor links to it is taken as it is, else the chain is read again.
     MassPoint* pinned[8];
+    MassPoint* before[8];
     int n = 0;
-    for (int k = 0; k < 8; ++k) {
-        if ((corners >> k & 1u) != 0) pinned[n++] = owner->corners[k];
+    auto findPinned = [&] {
+        n = 0;
+        for (int k = 0; k < 8; ++k) {
+            if ((corners >> k & 1u) == 0) continue;
+            const auto found = links.before.find(owner->corners[k]);
+            if (found == links.before.end()) continue;
+            if (found->second->next != found->first) return false;
+            pinned[n] = owner->corners[k];
+            before[n++] = found->second;
+        }
+        return true;
+    };
+    if (links.head != chainHead || !findPinned()) {
+        readChainPredecessors(links);
+        findPinned();
     }
     auto isPinned = [&](const MassPoint* p) {
         for (int i = 0; i < n; ++i) {
@@ -76,23 +101,34 @@ void pinCorners(int cube, unsigned corners) {
         }
         return false;
     };
-    // The first moving point leaves the chain by becoming its head (the old head is dropped),
-    // any other by its predecessor's link passing over it, as the wall scene pins its face.
-    MassPoint* before = chainHead;
-    while (before->next != nullptr) {
-        MassPoint* p = before->next;
-        if (!isPinned(p)) {
-            before = p;
-        } else if (before == chainHead) {
-            chainHead = p;
-            before = p;
+    // A run of pinned points one after another leaves the chain at once: the run right behind
+    // the head makes its last point the head (the old head is dropped), any other is passed
+    // over by the link before it, as the wall scene pins its face. The pinned points keep their
+    // own links.
+    EndHints& hints = storage.hints;
+    MassPoint* const head = chainHead;
+    for (int i = 0; i < n; ++i) {
+        if (isPinned(before[i])) continue;  // inside a run: its first point takes it out
+        MassPoint* last = pinned[i];
+        while (last->next != nullptr && isPinned(last->next)) last = last->next;
+        MassPoint* const after = last->next;
+        for (MassPoint* p = pinned[i]; p != after; p = p->next) links.before.erase(p);
+        MassPoint* kept = before[i];  // the point now before `after`
+        if (kept == head) {
+            chainHead = last;
+            links.head = last;
+            kept = last;
         } else {
-            before->next = p->next;
+            kept->next = after;
+        }
+        if (after != nullptr) {
+            links.before[after] = kept;
+        } else if (hints.chainHead == head) {
+            hints.chainLast = kept;  // the chain's last point was pinned: it ends before the run now
         }
     }
-    ++sceneStorage().linkEdits;
-    // The chain's remembered end may be a point just taken out.
-    sceneStorage().hints.chainHead = nullptr;
+    if (hints.chainHead == head) hints.chainHead = chainHead;
+    ++storage.linkEdits;
 }
 
 void anchorCorner(const Vec3& at, int cube, int corner, float stiffness, float tearForce, float restLength) {

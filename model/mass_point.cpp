@@ -16,6 +16,8 @@ MassPoint::MassPoint(float x, float y, float z, const Vec3& startVelocity, float
     last->next = this;
     hints.chainHead = chainHead;
     hints.chainLast = this;
+    ChainPredecessors& links = sceneStorage().chainBefore;
+    if (links.head == chainHead) links.before[this] = last;
     ++sceneStorage().linkEdits;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,21 @@ struct EndHints {
     MassPoint* chainLast = nullptr;
     const VolumeElement* elementFirst = nullptr;
     VolumeElement* elementLast = nullptr;
+    // The ends of the points' own lists that grew long (a corner holding many anchors), by
+    // head cell. Those lists are never shortened, so a remembered cell stays in its list.
+    std::unordered_map<const SpringListNode*, SpringListNode*> pointListEnds;
+};
+
+// The moving chain's links read backward: each moving point's predecessor, for the chain that
+// starts at `head`. Made by the first pin of a scene (one walk of the chain), then kept by the
+// points that join that chain and by the later pins, so that a pin finds the points before its
+// corners at once. A pin reads the chain again when its head is not `head` or a recorded
+// predecessor no longer links to its point (a point linked in by hand). A point cut out by hand
+// keeps its own link and goes unnoticed: a scene cut by hand gets a new head, as the wall
+// scene does.
+struct ChainPredecessors {
+    const MassPoint* head = nullptr;
+    std::unordered_map<const MassPoint*, MassPoint*> before;
 };
 
 // Everything one scene is made of: points, list cells, springs, volume elements, cubes and
@@ -81,6 +97,7 @@ public:
     void* allocateBytes(std::size_t size, std::size_t align) { return bytes_.allocate(size, align); }
 
     EndHints hints;
+    ChainPredecessors chainBefore;
     // Counts the operations that change a link of the scene: a spring listed or unlinked, a
     // point joining a chain, elements hung on. The step compares it with the count it last read
     // the scene's order at.

@@ -4,8 +4,8 @@
 #include "model/spring.h"
 
 namespace {
-// Lists longer than this (the scene's global list) have their end remembered while a scene
-// is built; the points' own lists are a dozen cells and are simply walked.
+// Lists longer than this (the scene's global list, a corner's list with many anchors) have
+// their end remembered while a scene is built.
 constexpr int kLongWalk = 32;
 }  // namespace
 
@@ -32,10 +32,26 @@ void SpringListNode::append(Spring* newSpring) {
 }
 
 void SpringListNode::appendToPointList(Spring* newSpring) {
+    // A point's list is a dozen cells and is walked; a longer one (every anchor of a corner is
+    // on it) goes on from its remembered end.
     SpringListNode* cell = this;
+    int walked = 0;
+    while (cell->next != nullptr && walked < kLongWalk) {
+        cell = cell->next;
+        ++walked;
+    }
+    if (walked < kLongWalk) {
+        cell->spring = newSpring;
+        cell->next = newPointSpringList();
+        return;
+    }
+    auto& ends = sceneStorage().hints.pointListEnds;
+    SpringListNode*& end = ends[this];
+    if (end != nullptr) cell = end;
     while (cell->next != nullptr) cell = cell->next;
     cell->spring = newSpring;
     cell->next = newPointSpringList();
+    end = cell->next;
 }
 
 Spring* SpringListNode::findByEnds(const MassPoint* p, const MassPoint* q) {

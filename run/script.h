@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,7 +28,7 @@
 // The reader and the writer depend on nothing but the standard library and the settings' table (a header
 // alone, sim/settings.h), so they can be tested and fuzzed alone.
 
-enum class CommandKind { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
+enum class CommandKind : std::uint8_t { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
 
 // Whether a command builds into the scene (and so changes what the step walks).
 constexpr bool buildsScene(CommandKind kind) {
@@ -52,22 +53,61 @@ struct SceneArguments {
     float value = 0.0f;      // Set
 };
 
-struct ScriptCommand {
-    CommandKind kind;
-    int line;            // 1-based line of the script the command came from
-    unsigned char key;   // Key: the character code handed to the keyboard command
-    int button;          // Press/Release: the toolkit's code, 0 left, 1 middle, 2 right
-    int x;               // Press/Release: window pixels, within +-kMaxCoordinate
-    int y;
-    std::uint64_t steps;  // Step: at most kMaxStepsPerCommand
+// A scene or setting command's arguments, held apart from the command (one pointer wide), so
+// that the many plain commands of a long run stay small. Copied with its command.
+class HeldArguments {
+public:
+    HeldArguments() = default;
+    HeldArguments(std::nullptr_t) {}
+    explicit HeldArguments(const SceneArguments& arguments) : held_(std::make_unique<const SceneArguments>(arguments)) {}
+    HeldArguments(const HeldArguments& other) : held_(other.held_ ? std::make_unique<const SceneArguments>(*other.held_) : nullptr) {}
+    HeldArguments(HeldArguments&&) noexcept = default;
+    HeldArguments& operator=(const HeldArguments& other) {
+        if (this != &other) *this = HeldArguments(other);
+        return *this;
+    }
+    HeldArguments& operator=(HeldArguments&&) noexcept = default;
 
+    const SceneArguments& operator*() const { return *held_; }
+    const SceneArguments* operator->() const { return held_.get(); }
+    bool operator==(std::nullptr_t) const { return held_ == nullptr; }
+
+private:
+    std::unique_ptr<const SceneArguments> held_;
+};
+
+// One command of a script: 24 bytes, so that a script of ten million lines is held in about
+// a quarter of a gigabyte.
+struct ScriptCommand {
+    ScriptCommand() = default;
+    // A plain command. `x` is kept for a press or release, `steps` for a step (they share
+    // their place).
+    ScriptCommand(CommandKind commandKind, int lineNumber, unsigned char keyCode, int buttonCode, int px, int py,
+                  std::uint64_t stepCount)
+        : kind(commandKind), key(keyCode), button(static_cast<std::int8_t>(buttonCode)), line(lineNumber), y(py) {
+        if (commandKind == CommandKind::Step) {
+            steps = static_cast<std::uint32_t>(stepCount);
+        } else {
+            x = px;
+        }
+    }
+
+    CommandKind kind = CommandKind::Key;
+    unsigned char key = 0;    // Key: the character code handed to the keyboard command
+    std::int8_t button = 0;   // Press/Release: the toolkit's code, 0 left, 1 middle, 2 right
     // A scene-building command after which comes a command that is not one: the step's order
     // is read there, once for the whole build.
     bool endsBuild = false;
-    // Scene and setting commands: their arguments, every default filled in (held apart, so that
-    // the many plain commands of a long run stay small).
-    std::shared_ptr<const SceneArguments> scene = nullptr;
+    int line = 0;             // 1-based line of the script the command came from
+    union {
+        int x = 0;            // Press/Release: window pixels, within +-kMaxCoordinate
+        std::uint32_t steps;  // Step: at most kMaxStepsPerCommand
+    };
+    int y = 0;
+    // Scene and setting commands: their arguments, every default filled in.
+    HeldArguments scene;
 };
+static_assert(sizeof(ScriptCommand) <= 24, "a long script's commands stay small");
 
 struct ScriptError {
     int line;             // 1-based
@@ -86,6 +126,7 @@ const char* scriptButtonName(int button);
 constexpr int kMaxCoordinate = 1'000'000;
 // One step command runs at most 10^9 steps (about 5.8 days of simulated time).
 constexpr std::uint64_t kMaxStepsPerCommand = 1'000'000'000;
+static_assert(kMaxStepsPerCommand <= UINT32_MAX, "a step count fits ScriptCommand::steps");
 // A scene holds at most this many cubes and anchors, and every position lies within
 // +-kMaxPosition scene units.
 constexpr int kMaxSceneCubes = 20'000;

@@ -238,7 +238,8 @@ private:
         if (tokens.count < 2) return fail("step needs a count");
         const std::string_view count = tokens.items[1];
         ScriptCommand command = base(CommandKind::Step);
-        switch (readDigits(count, kMaxStepsPerCommand, command.steps)) {
+        std::uint64_t steps = 0;
+        switch (readDigits(count, kMaxStepsPerCommand, steps)) {
             case NumberStatus::Ok: break;
             case NumberStatus::Malformed:
                 return fail("step count must be a non-negative integer, got " + quoted(count));
@@ -247,6 +248,7 @@ private:
                             std::to_string(kMaxStepsPerCommand) + ")");
         }
         if (!noExtra(tokens, 2)) return false;
+        command.steps = static_cast<std::uint32_t>(steps);
         commands_.push_back(command);
         return true;
     }
@@ -389,8 +391,8 @@ private:
         scene_.lastElements = a.elements;
         scene_.lastY = a.at[1];
         scene_.lastEdge = a.edge;
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -426,8 +428,8 @@ private:
         scene_.cubes += a.count;
         scene_.lastElements = a.elements;
         scene_.lastY += a.count * scene_.lastEdge;
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -457,8 +459,8 @@ private:
             }
             a.corners |= named;
         }
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -493,8 +495,8 @@ private:
             return fail("more than " + std::to_string(kMaxSceneAnchors) + " anchors in one scene");
         }
         scene_.anchors += 1;
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -504,8 +506,8 @@ private:
         ScriptCommand c = base(CommandKind::Lead);
         SceneArguments a;
         if (!readCubeNumber(tokens.items[1], a.cube) || !noExtra(tokens, 2)) return false;
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -527,8 +529,8 @@ private:
                         shown(info.design()) + ")");
         }
         if (!noExtra(tokens, 3)) return false;
-        c.scene = std::make_shared<const SceneArguments>(a);
-        commands_.push_back(c);
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
         return true;
     }
 
@@ -542,6 +544,11 @@ private:
 
 bool parseScript(std::string_view text, std::vector<ScriptCommand>& commands, ScriptError& error) {
     commands.clear();
+    // Room for every command at once spares the copies of a growing array, which holds its old
+    // and new buffers together. A command takes a line, of at least six bytes ("key g" and its
+    // line feed); pages reserved but never filled are never touched.
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    commands.reserve(std::min(lines, text.size() / 6 + 1));
     SceneSoFar scene;
     int line = 0;
     // A UTF-8 byte-order mark, as Windows editors put before the first line, is no command.

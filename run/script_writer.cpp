@@ -95,10 +95,12 @@ std::string writeCommand(const ScriptCommand& command) {
 }
 
 bool sameCommand(const ScriptCommand& x, const ScriptCommand& y) {
-    if (x.kind != y.kind || x.key != y.key || x.button != y.button || x.x != y.x || x.y != y.y ||
-        x.steps != y.steps || x.endsBuild != y.endsBuild || (x.scene == nullptr) != (y.scene == nullptr)) {
+    if (x.kind != y.kind || x.key != y.key || x.button != y.button || x.y != y.y || x.endsBuild != y.endsBuild ||
+        (x.scene == nullptr) != (y.scene == nullptr)) {
         return false;
     }
+    // A step's count and a press's or release's x share their place.
+    if (x.kind == CommandKind::Step ? x.steps != y.steps : x.x != y.x) return false;
     if (x.scene == nullptr) return true;
     const SceneArguments& a = *x.scene;
     const SceneArguments& b = *y.scene;

@@ -160,7 +160,7 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
         return 0;
     }
     ScriptCommand command{CommandKind::Set, 0, 0, 0, 0, 0, 0};
-    command.scene = std::make_shared<const SceneArguments>(set);
+    command.scene = HeldArguments(set);
     if (!pageSession().command(command)) {
         runMessage = stillPlaying();
         return 0;

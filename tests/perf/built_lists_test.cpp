@@ -1,10 +1,13 @@
-// Building a scene appends to long lists through remembered ends and finds an attached cube's
-// shared springs in a point's own list instead of the scene's list. The lists must come out
-// exactly as the plain walks from the head would make them.
+// Building a scene appends to long lists through remembered ends, finds an attached cube's
+// shared springs in a point's own list instead of the scene's list, and pins corners through
+// the chain's recorded predecessors. The lists must come out exactly as the plain walks from the
+// head would make them.
 
+#include <algorithm>
 #include <vector>
 
 #include "interaction/keyboard.h"
+#include "interaction/scene_commands.h"
 #include "interaction/scenes.h"
 #include "model/cube.h"
 #include "model/mass_point.h"
@@ -224,6 +227,104 @@ TEST_F(BuiltListsTest, PointsMadeAfterTheWallSceneJoinItsCutChainAtTheEnd) {
     std::vector<MassPoint*> expected = before;
     expected.push_back(p);
     EXPECT_EQ(movingPoints(), expected);
+}
+
+TEST_F(BuiltListsTest, CornersWithManyAnchorsKeepTheirSpringsInBuildOrder) {
+    startEmptyScene();
+    buildFreeCube(FreeCubeArgs{Vec3{0.0f, 0.0f, 2.0f}, 1.0f, 1660.0f, 1.0f, 0.2f, 700.0f, false});
+    // Two corners take anchors in turn, far past the length at which a list's end is remembered.
+    for (int i = 0; i < 300; ++i) {
+        anchorCorner(Vec3{0.0f, static_cast<float>(i), 5.0f}, 1, i % 3 == 0 ? 5 : 0, 100.0f, 7000.0f, 0.0f);
+    }
+    const std::vector<Spring*> listed = listContents(springList);
+    for (MassPoint* corner : sceneCubes()[0]->corners) {
+        std::vector<Spring*> own;
+        for (Spring* s : listed) {
+            if (s->a == corner || s->b == corner) own.push_back(s);
+        }
+        EXPECT_EQ(listContents(corner->springs), own);
+    }
+}
+
+// Pins against the walk from the head: a run of pinned points right behind the head makes its
+// last point the head, any other pinned point is passed over.
+class PinnedChainTest : public WorldTest {
+protected:
+    void pin(int cube, unsigned corners) {
+        const Cube& owner = *sceneCubes()[static_cast<std::size_t>(cube - 1)];
+        auto named = [&](const MassPoint* p) {
+            for (int k = 0; k < 8; ++k) {
+                if ((corners >> k & 1u) != 0 && owner.corners[k] == p) return true;
+            }
+            return false;
+        };
+        std::size_t lead = 0;
+        for (; lead < moving_.size() && named(moving_[lead]); ++lead) head_ = moving_[lead];
+        moving_.erase(moving_.begin(), moving_.begin() + static_cast<std::ptrdiff_t>(lead));
+        moving_.erase(std::remove_if(moving_.begin(), moving_.end(), named), moving_.end());
+        pinCorners(cube, corners);
+        expectChain();
+    }
+    void addCube(bool attached) {
+        const std::size_t before = sceneCubes().size();
+        if (attached) {
+            attachCubes(1, 700.0f, false);
+        } else {
+            buildFreeCube(FreeCubeArgs{Vec3{0.0f, 3.0f * static_cast<float>(before), 2.0f}, 1.0f, 1660.0f, 1.0f, 0.2f,
+                                       700.0f, false});
+        }
+        const Cube& cube = *sceneCubes().back();
+        for (int k = 0; k < 8; ++k) {
+            if (!attached || !nearFace(k)) moving_.push_back(cube.corners[k]);
+        }
+        expectChain();
+    }
+    void expectChain() {
+        EXPECT_EQ(chainHead, head_);
+        EXPECT_EQ(movingPoints(), moving_);
+    }
+
+    MassPoint* head_ = nullptr;
+    std::vector<MassPoint*> moving_;
+};
+
+TEST_F(PinnedChainTest, PinsAndLaterCubesGiveTheChainOfTheWalkFromTheHead) {
+    startEmptyScene();
+    head_ = chainHead;
+    addCube(false);
+    pin(1, 0x0bu);  // corners 0 and 1 lead the chain, corner 3 stands in it
+    pin(1, 0x10u);  // corner 4, which followed corner 3
+    addCube(true);
+    addCube(false);
+    pin(3, 0xc0u);  // the chain's last two points
+    addCube(true);  // joins behind the chain's new last point
+    pin(1, 0x0fu);  // corners 0 and 1 again (already out of the chain), and 2 behind the head now
+    pin(2, 0xffu);
+    addCube(false);
+    // A point linked in by hand before the new cube: its corner 0's recorded predecessor no
+    // longer leads to it.
+    MassPoint* corner0 = sceneCubes()[4]->corners[0];
+    MassPoint* linked = pointAt(0.0f, 0.0f, 9.0f);
+    for (MassPoint* p = chainHead; p != nullptr; p = p->next) {
+        if (p->next == corner0) {
+            linked->next = corner0;
+            p->next = linked;
+            break;
+        }
+    }
+    moving_.insert(moving_.end() - 8, linked);
+    pin(5, 0x07u);
+    addCube(true);
+    pin(6, 0x66u);
+}
+
+TEST_F(PinnedChainTest, PinsAfterTheWallSceneFollowItsCutChain) {
+    onKey('q', 0, 0);
+    head_ = chainHead;
+    moving_ = movingPoints();
+    pin(1, 0x26u);
+    pin(4, 0x0fu);
+    addCube(true);
 }
 
 }  // namespace
