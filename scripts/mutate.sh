@@ -24,7 +24,8 @@ list=${1:-tests/mutation/mutants.txt}
 build=${2:-build-mutation}
 jobs=${JOBS:-2}
 only=${ONLY:-}
-all_targets=(tremblo_unit_tests tremblo_perf_tests tremblo_runner_unit_tests tremblo_web_unit_tests tremblo-sim)
+all_targets=(tremblo_unit_tests tremblo_perf_tests tremblo_runner_unit_tests tremblo_web_unit_tests tremblo_pacing_tests
+  tremblo-sim)
 
 [ -f "$list" ] || { echo "mutate: no list $list"; exit 2; }
 work=$(mktemp -d)
@@ -52,6 +53,7 @@ test_unit() { gtest tremblo_unit_tests; }
 test_perf() { gtest tremblo_perf_tests; }
 test_runner() { gtest tremblo_runner_unit_tests; }
 test_web_unit() { gtest tremblo_web_unit_tests; }
+test_view() { gtest tremblo_pacing_tests; }
 test_cli() {
   local case
   for case in $(sed -n '/^set(TREMBLO_RUNNER_CLI_CASES/,/^)/{/^ /p}' tests/runner_tests.cmake); do
@@ -61,14 +63,15 @@ test_cli() {
 test_links() { timeout 300 node tests/web/link_readers_test.mjs "$sim" >/dev/null 2>&1; }
 declare -A target_of=([test_hashes]=tremblo-sim [test_unit]=tremblo_unit_tests [test_perf]=tremblo_perf_tests
   [test_runner]=tremblo_runner_unit_tests [test_web_unit]=tremblo_web_unit_tests [test_cli]=tremblo-sim
-  [test_links]=tremblo-sim)
-all_tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit test_links)
+  [test_links]=tremblo-sim [test_view]=tremblo_pacing_tests)
+all_tests=(test_hashes test_unit test_perf test_runner test_cli test_web_unit test_links test_view)
 
 # The tests a mutant of FILE can fail, those that see most of that file's faults first.
 tests_for() {
   case $1 in
     web/page/*.js) echo test_links ;;
     web/*) echo test_web_unit ;;
+    view/*) echo test_view test_web_unit ;;
     run/run_link.*) echo test_links test_runner test_cli ;;
     run/* | tools/*) echo test_runner test_cli test_hashes test_web_unit ;;
     interaction/scene_commands.cpp | sim/settings.*) echo test_runner test_hashes test_unit test_perf test_cli test_web_unit ;;
