@@ -5,6 +5,7 @@
 #
 #   scripts/mutate.sh [LIST] [BUILD_DIR]     (make mutation; LIST: tests/mutation/mutants.txt)
 #   ONLY=REGEX scripts/mutate.sh             only the mutants whose file or description matches
+#   WORKERS=2 scripts/mutate.sh              two mutants at a time, in copies of the tree
 #
 # The list holds records separated by blank lines, `#` lines are comments:
 #   file: sim/spring_pass.cpp          the file, from the top of the tree
@@ -28,6 +29,39 @@ all_targets=(tremblo_unit_tests tremblo_perf_tests tremblo_runner_unit_tests tre
   tremblo-sim)
 
 [ -f "$list" ] || { echo "mutate: no list $list"; exit 2; }
+
+# WORKERS=N: N copies of the tree as it is, each with a build of its own, take every N-th
+# mutant at the same time (a mutant costs mostly one file's compile, which uses one core).
+workers=${WORKERS:-1}
+if [ "$workers" -gt 1 ] && [ -z "${SHARD:-}" ]; then
+  start=$SECONDS
+  list=$(realpath "$list")
+  mkdir -p "$build" && build=$(realpath "$build")
+  bash scripts/install-deps.sh ccache >/dev/null
+  pids=()
+  for ((k = 0; k < workers; k++)); do
+    tree=$build/tree-$k
+    rm -rf "$tree" && mkdir -p "$tree"
+    git ls-files -z | xargs -0 tar -c --ignore-failed-read 2>/dev/null | tar -x -C "$tree"
+    CCACHE_BASEDIR=$tree SHARD=$k/$workers JOBS=1 bash "$tree/scripts/mutate.sh" "$list" "$build/build-$k" \
+      >"$build/worker-$k.log" 2>&1 &
+    pids+=("$!")
+  done
+  trap 'kill "${pids[@]}" 2>/dev/null; wait; echo; echo "mutate: interrupted (the copies are in $build)"; exit 130' INT TERM
+  status=0
+  for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+  grep -h '^mutate: the' "$build"/worker-*.log | sort -u
+  grep -hE '^ *[0-9]+ ' "$build"/worker-*.log | sort -n
+  grep -h '^killed ' "$build"/worker-*.log | tr -d ',;' | awk -v s=$((SECONDS - start)) '
+    { k += $2; v += $4; for (i = 5; i <= NF; ++i) { if ($i == "equivalent") e += $(i + 1); if ($i == "stale") t += $(i + 1)
+      if ($i == "unbuildable") u += $(i + 1) } }
+    END { printf "\nmutate: %d workers, %d min %d s\nkilled %d, survived %d; equivalent %d, stale %d, unbuildable %d\n",
+          NR, s / 60, s % 60, k, v, e, t, u
+          if (k + v > 0) printf "kill rate: %d of %d non-equivalent mutants, %.1f%%\n", k, k + v, 100 * k / (k + v) }'
+  exit "$status"
+fi
+shard=${SHARD:-}
+
 work=$(mktemp -d)
 mutated=""
 restore() {
@@ -72,8 +106,8 @@ tests_for() {
     web/page/*.js) echo test_links ;;
     web/*) echo test_web_unit ;;
     view/*) echo test_view test_web_unit ;;
-    run/run_link.*) echo test_links test_runner test_cli ;;
-    run/* | tools/*) echo test_runner test_cli test_hashes test_web_unit ;;
+    run/run_link.* | run/script_file.*) echo test_links test_runner test_cli ;;
+    run/* | tools/*) echo test_runner test_cli test_hashes test_web_unit test_links ;;
     interaction/scene_commands.cpp | sim/settings.*) echo test_runner test_hashes test_unit test_perf test_cli test_web_unit ;;
     *) echo test_hashes test_unit test_perf test_runner test_cli test_web_unit ;;
   esac
@@ -124,6 +158,7 @@ survivors=()
 try_mutant() {
   local file=$1 find=$2 into=$3 what=$4 why=$5 count verdict
   number=$((number + 1))
+  if [ -n "$shard" ] && [ $(((number - 1) % ${shard#*/})) != "${shard%/*}" ]; then return; fi
   if [ -n "$only" ] && ! [[ "$file $what" =~ $only ]]; then return; fi
   local label
   label=$(printf '%3d %-28s %s' "$number" "$file" "$what")

@@ -47,10 +47,10 @@ function run(args, input) {
 }
 
 // The native reader, each way: the address as the argument (unless too long for one), in a
-// file, and on standard input, each with a line end after it.
+// file saved by a Windows editor (CRLF), and on standard input, each with a line end after it.
 function native(address, asArgument) {
   const file = join(work, 'link.txt');
-  writeFileSync(file, `${address}\n`);
+  writeFileSync(file, `${address}\r\n`);
   const ways = { file: run(['--link', file]), stdin: run(['--link', '-'], `${address}\n`) };
   if (asArgument) ways.argument = run([address]);
   return ways;
@@ -109,6 +109,12 @@ const cases = [
   ['an escape cut short', `${base}#run=${small}%2`, "the address holds a '%' that is not followed by two hexadecimal"],
   ['no data', `${base}#run=`, 'the run in the address is damaged (cut short)'],
   ['no run field', `${base}#paused`, ''],
+  ['no run field and a stray %', `${base}#note=100%`, ''],
+  ['escapes in small letters', `${base}#run%3d${small}%26paused`, null],
+  ['padding escaped at the very end', `${base}#run=${small}%3D`, null],
+  ['a bad escape before the run field', `${base}#note%zz&run=${small}`, "the address holds a '%' that is not followed by two hexadecimal"],
+  ['an escape of one digit', `${base}#run=${small}%4z`, "the address holds a '%' that is not followed by two hexadecimal"],
+  ['a line feed in the data', `${base}#run=${small.slice(0, 5)}\n${small.slice(5)}`, '(byte 0x0a, at position 6)'],
 ];
 
 for (const [what, address, refusal] of cases) {
