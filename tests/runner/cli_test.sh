@@ -101,6 +101,8 @@ case_bad_invocations() {
     expect_refused "a trace over the script on standard input" "tremblo-sim: --trace"
     [ "$(cat "$ok")" = "step 1" ] || fail "the script was overwritten: $(cat "$ok")"
     refused_args "a link file without an address" --link "$work/link.txt"
+    refused_args "--link= without a file" --link=
+    grep -q "needs a file name" "$work/err" || fail "--link= is not said to need a file name: $(cat "$work/err")"
     refused_args "a link file that is not there" --link "$work/none.txt"
     grep -q "cannot open link '$work/none.txt'" "$work/err" || fail "a missing link file is not named a link: $(cat "$work/err")"
     refused_args "a script and a link" "$ok" --link "$work/link.txt"

@@ -152,6 +152,8 @@ TEST(RunSession, ARunCutShortIsRecordedAsFarAsItWasPlayed) {
                 session.play(next, read(next));
                 while (session.playing()) session.idle(alwaysSteps);
             }
+            session.stop();
+            EXPECT_FALSE(session.playing());
             session.finish();
             const auto [hash, steps] = runnerEnd(recorder.text());
             EXPECT_NE(recorder.text().find(runEndLine(hash, steps)), std::string::npos) << recorder.text();

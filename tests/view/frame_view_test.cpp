@@ -44,24 +44,30 @@ TEST(FrameViewTest, SpringsAndPointsAreTheListedSpringsAndTheMovingPoints) {
     onKey('1', 0, 0);
 }
 
-// A scene blowing up: a point gone non-finite and one far outside the room are not drawn, nor
-// is any spring to them; the rest is drawn as ever.
+// A scene blowing up: a point gone non-finite and points far outside the room (beyond 1e4
+// units in any axis) are not drawn, nor is any spring to them; the rest, a point exactly at
+// the limit too, is drawn as ever.
 TEST(FrameViewTest, PointsFarOutsideTheRoomOrNotFiniteAndTheirSpringsAreLeftOut) {
     onKey('q', 0, 0);
-    MassPoint* lost = chainHead->next;
-    MassPoint* far = lost->next;
-    lost->position.y = std::numeric_limits<float>::quiet_NaN();
-    far->position.z = -2e4f;
+    std::vector<MassPoint*> moving;
+    for (MassPoint* p = chainHead->next; p != nullptr; p = p->next) moving.push_back(p);
+    moving[0]->position.y = std::numeric_limits<float>::quiet_NaN();
+    moving[1]->position.z = -2e4f;
+    moving[2]->position.x = -2e4f;
+    moving[3]->position.y = 1e4f;  // at the limit: drawn
+    auto leftOut = [&](const MassPoint* p) { return p == moving[0] || p == moving[1] || p == moving[2]; };
     FrameView frame;
     describeFrame(frame);
     std::vector<Vec3> ends, points;
     for (const SpringListNode* cell = springList; cell->next != nullptr; cell = cell->next) {
         const Spring& s = *cell->spring;
-        if (s.a == lost || s.b == lost || s.a == far || s.b == far) continue;
+        if (leftOut(s.a) || leftOut(s.b)) continue;
         ends.push_back(s.a->position);
         ends.push_back(s.b->position);
     }
-    for (const MassPoint* p = far->next; p != nullptr; p = p->next) points.push_back(p->position);
+    for (const MassPoint* p : moving) {
+        if (!leftOut(p)) points.push_back(p->position);
+    }
     ASSERT_LT(ends.size(), 2u * countActiveSprings());
     ASSERT_EQ(frame.springEnds.size(), ends.size());
     ASSERT_EQ(frame.points.size(), points.size());

@@ -3,7 +3,7 @@
 // accept and refuse the same addresses, an accepted run is the same run in all, and a refusal
 // gives the same message: node link_readers_test.mjs TREMBLO_SIM
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { MAX_RUN_BYTES, fragmentFor, fromBase64Url, packRun, runInFragment, toBase64Url, unpackRun } from '../../web/page/run_link.js';
@@ -132,6 +132,30 @@ for (const [what, address, refusal] of cases) {
   }
   if (p.ok !== accepted) fail(`page ${p.message ?? 'accepted'}`);
   if (p.ok && p.paused !== address.includes('paused')) fail(`paused read as ${p.paused}`);
+}
+
+// The runner's own checks around --link: a trace over the link file, a script beside it, and
+// a bad line of the linked run named as the link's.
+const own = join(work, 'own.txt'), script = join(work, 'script.sim');
+writeFileSync(own, `${base}${fragmentFor(small, false)}\n`);
+writeFileSync(script, 'step 1\n');
+const badRun = join(work, 'bad.txt');
+writeFileSync(badRun, `${base}${fragmentFor(await packRun(new TextEncoder().encode('step 1\nwobble\n')), false)}\n`);
+const expectations = [
+  [['--link', own, '--trace', own], 'would overwrite'],
+  [[script, '--link', own], 'more than one script'],
+  [['--link', badRun], '<link>:2: unknown command'],
+];
+for (const [args, message] of expectations) {
+  const r = run(args);
+  if (r.ok || !r.message.includes(message)) {
+    console.log(`FAIL tremblo-sim ${args.join(' ')}: ${r.message ?? 'accepted'}`);
+    ++failures;
+  }
+}
+if (!readFileSync(own, 'utf8').includes('#run=')) {
+  console.log('FAIL the link file was overwritten');
+  ++failures;
 }
 
 // The page's base64url gives back exactly the bytes it was given, for every length's ending.

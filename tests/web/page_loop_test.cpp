@@ -1,9 +1,13 @@
+#include <fenv.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 
 #include "interaction/keyboard.h"
+#include "model/mass_point.h"
 #include "run/apply_command.h"
+#include "run/run_session.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_pacing.h"
@@ -87,6 +91,36 @@ TEST_F(PageLoopTest, PausedDrawsButDoesNotStepAndStepOnceMakesOneStep) {
     EXPECT_TRUE(drew);
     run(drew);
     EXPECT_GT(simTime, pausedAt + 0.0005f);
+}
+
+// A scene that blew up is named by the step of the first frame that found it not finite, until
+// a restart, also one made while paused.
+TEST_F(PageLoopTest, ABlownUpSceneIsNamedByItsFirstStepUntilARestart) {
+    // The blow-up below is made on purpose: the test main's traps are off for it.
+    const int traps = fegetexcept();
+    fedisableexcept(FE_ALL_EXCEPT);
+    bool drew = false;
+    run(drew);
+    EXPECT_EQ(blownUpByStep(), -1);
+    chainHead->next->velocity.y = std::numeric_limits<float>::infinity();
+    handClock += 40;
+    run(drew);
+    ASSERT_TRUE(drew);
+    const std::int64_t first = blownUpByStep();
+    EXPECT_EQ(first, static_cast<std::int64_t>(pageSession().steps()));
+    run(drew);
+    handClock += 40;
+    run(drew);
+    EXPECT_TRUE(drew);
+    EXPECT_EQ(blownUpByStep(), first) << "the first step found, not the latest";
+    setPaused(true);
+    pageSession().key('1', 0, 0);
+    handClock += 40;
+    run(drew);
+    EXPECT_TRUE(drew);
+    EXPECT_EQ(blownUpByStep(), -1);
+    feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(traps);
 }
 
 }  // namespace
