@@ -91,11 +91,11 @@ push-sweep:
 	cmake --build build-bench -j $(JOBS) --target push_sweep
 	build-bench/bench/push_sweep
 
-# Do the fast tests and the pins catch small faults in the step? Each mutant of
-# tests/mutation/mutants.txt alone, rebuilt in build-mutation (not part of test; ONLY=REGEX
-# picks mutants by file or description).
+# Do the tests catch small faults? Each mutant of tests/mutation/mutants.txt alone, one per
+# core at a time in copies of the tree under build-mutation (not part of test; ONLY=REGEX picks
+# mutants by file or description).
 mutation:
-	JOBS=$(JOBS) bash scripts/mutate.sh tests/mutation/mutants.txt build-mutation
+	WORKERS=$(JOBS) bash scripts/mutate.sh tests/mutation/mutants.txt build-mutation
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-clang $(BUILD)-debug build-fuzz build-mutation $(WEB_BUILD) $(WEB_SITE)

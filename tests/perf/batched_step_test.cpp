@@ -216,6 +216,15 @@ TEST_F(BatchedStepTest, SpringsWithCoincidentEnds) {
         for (int i = 0; i < 5; ++i) springList->append(make<Spring>(leadCube->corners[1], leadCube->corners[i + 2], 100.0f, 700.0f, 0.5f));
     };
     expectSameAsPlainSteps(start, 300);
+    // A cube's edge squeezed to nothing while springs are plastic: it yields, and its elements'
+    // other edges, later in its block, take their new rest lengths at once.
+    expectSameAsPlainSteps(
+        [] {
+            plasticOn = true;
+            onKey('2', 0, 0);
+            leadCube->corners[1]->position = leadCube->corners[0]->position;
+        },
+        2);
 }
 
 TEST_F(BatchedStepTest, LinksEditedBetweenSteps) {
