@@ -38,11 +38,17 @@ if [ "$workers" -gt 1 ] && [ -z "${SHARD:-}" ]; then
   list=$(realpath "$list")
   mkdir -p "$build" && build=$(realpath "$build")
   bash scripts/install-deps.sh ccache >/dev/null
-  pids=()
+  # The copies are built one after the other with every core: the later ones from ccache.
   for ((k = 0; k < workers; k++)); do
     tree=$build/tree-$k
     rm -rf "$tree" && mkdir -p "$tree"
     git ls-files -z | xargs -0 tar -c --ignore-failed-read 2>/dev/null | tar -x -C "$tree"
+    CCACHE_BASEDIR=$tree SHARD=$k/$workers SETUP_ONLY=1 bash "$tree/scripts/mutate.sh" "$list" "$build/build-$k" ||
+      exit 1
+  done
+  pids=()
+  for ((k = 0; k < workers; k++)); do
+    tree=$build/tree-$k
     CCACHE_BASEDIR=$tree SHARD=$k/$workers JOBS=1 bash "$tree/scripts/mutate.sh" "$list" "$build/build-$k" \
       >"$build/worker-$k.log" 2>&1 &
     pids+=("$!")
@@ -151,6 +157,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF -DCMAKE_C
   cmake --build "$build" -j "$jobs" --target "${all_targets[@]}" >"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; echo "mutate: the tree as it is does not build"; exit 1; }
 run_tests "${all_tests[@]}" || { echo "mutate: the tests fail on the tree as it is; fix that first"; exit 1; }
+[ -z "${SETUP_ONLY:-}" ] || exit 0
 
 killed=0 survived=0 equivalent=0 stale=0 unbuildable=0 wrongly_equivalent=0 number=0
 survivors=()
