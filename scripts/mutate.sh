@@ -42,7 +42,8 @@ if [ "$workers" -gt 1 ] && [ -z "${SHARD:-}" ]; then
   for ((k = 0; k < workers; k++)); do
     tree=$build/tree-$k
     rm -rf "$tree" && mkdir -p "$tree"
-    git ls-files -z | xargs -0 tar -c --ignore-failed-read 2>/dev/null | tar -x -m -C "$tree"  # new times: a build left by an earlier run is rebuilt
+    # New file times (-m), so that a build an earlier run left behind is rebuilt.
+    git ls-files -z | xargs -0 tar -c --ignore-failed-read 2>/dev/null | tar -x -m -C "$tree"
     CCACHE_BASEDIR=$tree SHARD=$k/$workers SETUP_ONLY=1 bash "$tree/scripts/mutate.sh" "$list" "$build/build-$k" ||
       exit 1
   done
