@@ -10,10 +10,8 @@
 
 namespace {
 
-std::vector<Cube*> cubesMade;
-
 Cube* numbered(Cube* cube) {
-    cubesMade.push_back(cube);
+    sceneCubes().push_back(cube);
     return cube;
 }
 
@@ -33,14 +31,13 @@ void resetScene() {
     leadCube = nullptr;
     secondCube = nullptr;
     tailCube = nullptr;
-    cubesMade.clear();
+    sceneCubes().clear();
 
     springList = newSpringList();
     chainHead = make<MassPoint>(0.0f, 0.0f, 0.0f, zeroVelocity, 1.0f, 1.0f, nullptr);
     simTime = 0.0f;
 }
 
-std::vector<Cube*>& sceneCubes() { return cubesMade; }
 
 Cube* attachCube(const Cube& base) {
     Cube* cube = numbered(make<Cube>(base, springList, chainHead, tearForceLow));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <vector>
+#include "sim/world.h"  // sceneCubes
 
 // The prepared scenes. Each begins with resetScene() and stores its results in the scene
 // globals (springList, chainHead, volumeElements, leadCube, secondCube, tailCube).
@@ -17,10 +17,6 @@ void buildSmallCubesScene();
 void buildWallScene();
 // Three cubes of mass 3 hanging from four fixed anchors; no volume elements.
 void buildPendulumScene();
-
-// The cubes of the current scene in the order they were made, the prepared scenes' too.
-struct Cube;
-std::vector<Cube*>& sceneCubes();
 
 // Attaches a cube with low tear force to base and hangs its eight elements behind volumeElements.
 Cube* attachCube(const Cube& base);

@@ -37,7 +37,10 @@ ElasticOutcome Spring::addElasticForce(bool breakable, bool plastic) {
     if (L == 0.0f) return {yielded, false};
     const Vec3 F = elasticForce(d, L, restLength, stiffness);
 
-    if (breakable && tears<FloatMath>(F, tearForce)) return {yielded, true};
+    if (breakable && tears<FloatMath>(F, tearForce)) {
+        torn = true;
+        return {yielded, true};
+    }
 
     b->addForce(F);
     a->addForce(-F);

@@ -43,6 +43,7 @@ struct Spring {
     float initialLength;  // the ends' distance at construction (kept for reference)
     PointerArray<VolumeElement> elements;  // every element with this spring as an edge
     float builtStiffness;  // the stiffness it was built with; `stiffness` is this times the stiffness scale
+    bool torn = false;     // it tore and left the list: its cube is no longer a closed box
 };
 
 // The current distance between a spring's ends.

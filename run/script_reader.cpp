@@ -522,6 +522,14 @@ private:
             return fail("unknown setting " + quoted(tokens.items[1]) + " (expected " + names + ")");
         }
         const SettingInfo& info = kSettings[a.setting];
+        if (info.isSwitch) {
+            bool on = false;
+            if (!readOnOff(info.name, tokens.items[2], on) || !noExtra(tokens, 3)) return false;
+            a.value = on ? 1.0f : 0.0f;
+            c.scene = HeldArguments(a);
+            commands_.push_back(std::move(c));
+            return true;
+        }
         if (!readNumber(info.name, tokens.items[2], a.value)) return false;
         if (!(a.value >= info.low && a.value <= info.high)) {
             return fail(std::string(info.name) + " out of range: " + quoted(tokens.items[2]) + " (from " +

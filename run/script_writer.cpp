@@ -41,7 +41,11 @@ void sceneArguments(std::string& line, CommandKind kind, const SceneArguments& a
             if (a.restLength > 0.0f) words(line, "rest", number(a.restLength));
             break;
         case CommandKind::Lead: words(line, number(a.cube)); break;
-        case CommandKind::Set: words(line, kSettings[a.setting].name, number(a.value)); break;
+        case CommandKind::Set: {
+            const SettingInfo& info = kSettings[a.setting];
+            words(line, info.name, info.isSwitch ? onOff(switchedOn(a.value)) : number(a.value));
+            break;
+        }
         default: break;
     }
 }

@@ -16,6 +16,12 @@ struct SettingValues {
     float volumeStiffness = kVolumeStiffness;                // force per unit^3 of volume change
     float plasticVolumeStiffness = kPlasticVolumeStiffness;  // the same while springs are plastic
     float stiffnessScale = 1.0f;                             // factor on every spring's stiffness as built
+    // Beyond the design, off by default, so a run that never sets them gives the design's bits.
+    float ownWeight = 0.0f;                      // switch: each point's gravity from its own mass
+    float contact = 0.0f;                        // switch: cubes push each other apart
+    float contactStiffness = kContactStiffness;  // force per unit of depth, per unit of reduced mass
+    float contactDamping = kContactDamping;      // force per unit/s of approach, per unit of reduced mass
+    float friction = kContactFriction;           // largest slip force over the pressing force
 };
 
 struct SettingInfo {
@@ -25,6 +31,7 @@ struct SettingInfo {
     float high;
     const char* unit;
     const char* meaning;
+    bool isSwitch = false;  // 0 or 1, written "off" and "on"
     float design() const { return SettingValues{}.*value; }
 };
 
@@ -39,6 +46,17 @@ inline constexpr SettingInfo kSettings[] = {
      "the same while springs are plastic"},
     {"stiffness-scale", &SettingValues::stiffnessScale, 0.1f, 10.0f, "factor",
      "every spring's stiffness is its built stiffness times this"},
+    {"own-weight", &SettingValues::ownWeight, 0.0f, 1.0f, "on/off",
+     "on: each moving point's gravity is its own mass times the gravity, so blocks of any mass fall alike",
+     true},
+    {"contact", &SettingValues::contact, 0.0f, 1.0f, "on/off",
+     "on: no part of a cube passes into another cube (cubes that share a corner aside)", true},
+    {"contact-stiffness", &SettingValues::contactStiffness, 0.0f, 200000.0f, "1/s^2",
+     "how hard touching cubes push apart: force per unit of depth, per unit of their reduced mass"},
+    {"contact-damping", &SettingValues::contactDamping, 0.0f, 200.0f, "1/s",
+     "against touching cubes' approach: force per unit/s, per unit of their reduced mass"},
+    {"friction", &SettingValues::friction, 0.0f, 2.0f, "factor",
+     "the slip force between touching cubes is at most this times the force pressing them together"},
 };
 inline constexpr int kSettingCount = static_cast<int>(sizeof kSettings / sizeof kSettings[0]);
 
@@ -52,6 +70,8 @@ inline int findSetting(std::string_view name) {
 
 // The settings of the world.
 extern SettingValues settings;
+
+inline bool switchedOn(float value) { return value != 0.0f; }
 
 // Gives setting `index` the value (the reader has checked it against the range). A new
 // stiffness scale rewrites the stiffness of every listed spring at once, so the step does no

@@ -4,6 +4,7 @@
 
 #include "model/scene_storage.h"
 #include "model/spring.h"
+#include "sim/contact.h"
 #include "sim/world.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 struct StepRecords {
     StepOrder order;
     StepScratch scratch;
+    ContactScratch contact;
 };
 
 StepRecords& records() {
@@ -33,7 +35,7 @@ std::size_t readLinks(std::vector<T*>& entries, T* first, bool padded) {
     return count;
 }
 
-void readOrder(StepOrder& o, StepScratch& scratch) {
+void readOrder(StepOrder& o, StepScratch& scratch, ContactScratch& contact) {
     o.edits = sceneStorage().linkEdits;
     o.stale = false;
     o.chainHead = chainHead;
@@ -68,6 +70,7 @@ void readOrder(StepOrder& o, StepScratch& scratch) {
     if (scratch.damping.size() < o.cells.size()) scratch.damping.resize(o.cells.size());
     if (scratch.ends.size() < o.cells.size()) scratch.ends.resize(o.cells.size());
     scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
+    readContactCubes(contact, o.sortedMoving);
 }
 
 }  // namespace
@@ -77,11 +80,13 @@ StepOrder& sceneOrder() {
     StepOrder& o = r.order;
     if (o.stale || o.edits != sceneStorage().linkEdits || o.chainHead != chainHead || o.listHead != springList ||
         o.firstElement != volumeElements) {
-        readOrder(o, r.scratch);
+        readOrder(o, r.scratch, r.contact);
     }
     return o;
 }
 
 StepScratch& stepScratch() { return records().scratch; }
+
+ContactScratch& contactScratch() { return records().contact; }
 
 void markOrderStale() { records().order.stale = true; }

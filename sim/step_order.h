@@ -62,6 +62,9 @@ struct StepScratch {
 // allocates nothing.
 StepOrder& sceneOrder();
 StepScratch& stepScratch();
+// The contact pass's records of the scene (sim/contact.h), read with the order.
+struct ContactScratch;
+ContactScratch& contactScratch();
 // Has the order read anew from the scene before its next use.
 void markOrderStale();
 

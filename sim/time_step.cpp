@@ -4,6 +4,7 @@
 #include "model/force_laws.h"
 #include "model/volume_element.h"
 #include "sim/constants.h"
+#include "sim/contact.h"
 #include "sim/lanes.h"
 #include "sim/room.h"
 #include "sim/settings.h"
@@ -68,9 +69,14 @@ void stepWorld() {
     // Springs; their walk also measures the damping added after gravity and push
     const MeasuredDamping measured = applySpringForcesMeasuringDamping(settings.springDamping);
 
-    // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none)
+    // Gravity, from the mass of the lead cube's corner 0 (a scene built without one has none),
+    // or from each point's own mass
     if (gravityOn && leadCube != nullptr) {
-        addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+        if (switchedOn(settings.ownWeight)) {
+            addOwnWeights(settings.gravity);
+        } else {
+            addForceToAll(Vec3{0.0f, 0.0f, -settings.gravity * leadCube->corners[0]->mass});
+        }
     }
 
     // Push of a mouse drag
@@ -92,8 +98,18 @@ void stepWorld() {
     // Volume elements
     applyVolumeForces(volumeElements, volumeStiffness());
 
+    // Cubes pushing each other apart
+    if (switchedOn(settings.contact)) applyContactForces();
+
     // Integrate: all velocities, then all positions
     integrateMovingPoints(timeStep);
+}
+
+void addOwnWeights(float gravity) {
+    // The row of addForceToAll, so that equal masses give its bits.
+    forEachMovingPoint([gravity](MassPoint& p) LANE_INLINE_LAMBDA {
+        addToForce(p, Float4{0.0f, 0.0f, -gravity * p.mass, -0.0f});
+    });
 }
 
 void addForceToAll(const Vec3& f) {

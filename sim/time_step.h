@@ -19,3 +19,5 @@ void stepWorld();
 
 // Adds f to the force of every moving point, in chain order.
 void addForceToAll(const Vec3& f);
+// Adds each moving point's own weight, (0, 0, -gravity * mass), in chain order.
+void addOwnWeights(float gravity);

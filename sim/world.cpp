@@ -53,6 +53,11 @@ Cube* leadCube = nullptr;
 Cube* secondCube = nullptr;
 Cube* tailCube = nullptr;
 
+std::vector<Cube*>& sceneCubes() {
+    static std::vector<Cube*> cubes;
+    return cubes;
+}
+
 void resetWorldState() {
     gravityOn = true;
     volumeOn = true;

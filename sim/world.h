@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/spring_list.h"
 #include "model/vec3.h"
@@ -62,6 +63,9 @@ extern Cube* leadCube;                 // camera target; its corner 0 gives the 
 extern Cube* secondCube;               // builders' scratch
 extern Cube* tailCube;                 // builders' scratch
 extern const Vec3 zeroVelocity;        // start velocity of every new point
+// The cubes of the current scene in the order they were made (numbered from 1 in scripts):
+// the bodies that touch when contact is on.
+std::vector<Cube*>& sceneCubes();
 
 // Every switch, setting, push, the clock, the pacing and the step's hooks back to their values
 // at start-up, for tests and benchmarks that run many worlds in one process; the scene stays

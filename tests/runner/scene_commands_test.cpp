@@ -38,6 +38,10 @@ protected:
     }
 };
 
+// A cube dropped off-centre onto another: they touch within the 1500 steps.
+constexpr const char* kStack = "scene\ncube 0 0 0\ncube 0.2 0.1 1.1\n";
+constexpr const char* kContactStack = "set contact on\nscene\ncube 0 0 0\ncube 0.2 0.1 1.1\n";
+
 TEST_F(SceneCommands, EverySettingActsAndItsDesignValueGivesTheBitsOfNone) {
     const struct {
         const char* name;
@@ -49,13 +53,18 @@ TEST_F(SceneCommands, EverySettingActsAndItsDesignValueGivesTheBitsOfNone) {
         {"volume-stiffness", "2000", "key 2\n"},
         {"plastic-volume-stiffness", "9000", "key u\nkey 2\n"},
         {"stiffness-scale", "0.5", "key 2\n"},
+        {"own-weight", "on", "scene\ncube 0 0 4\ncube -2 3 4 mass 3\n"},
+        {"contact", "on", kStack},
+        {"contact-stiffness", "50000", kContactStack},
+        {"contact-damping", "20", kContactStack},
+        {"friction", "0", kContactStack},
     };
     ASSERT_EQ(std::size(cases), static_cast<std::size_t>(kSettingCount));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const int i = findSetting(c.name);
         ASSERT_GE(i, 0);
-        const std::string design = std::to_string(kSettings[i].design());
+        const std::string design = kSettings[i].isSwitch ? "off" : std::to_string(kSettings[i].design());
         const std::string steps = "step 1500\n";
         const std::uint64_t none = hashAfter(std::string(c.scene) + steps);
         EXPECT_EQ(hashAfter(std::string(c.scene) + "set " + c.name + " " + design + "\n" + steps), none);
