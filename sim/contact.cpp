@@ -300,7 +300,31 @@ void applyPair(const ContactCube& i, const ContactCube& j, const PairContacts& p
     }
 }
 
-// Bounding boxes and the sweep: candidate pairs, sorted by cube numbers.
+// Cube indices ordered by (key, index): a total order, so any sort gives the same result. The
+// order of the last step is nearly right, so an insertion sort mostly just checks it; when it
+// has moved many entries (the axis changed, or much moved), it leaves the rest to std::sort.
+void sortByKey(std::vector<std::uint32_t>& order, const std::vector<float>& key) {
+    auto before = [&](std::uint32_t x, std::uint32_t y) { return key[x] != key[y] ? key[x] < key[y] : x < y; };
+    const std::size_t n = order.size();
+    std::size_t moves = 0;
+    for (std::size_t at = 1; at < n; ++at) {
+        const std::uint32_t item = order[at];
+        std::size_t to = at;
+        while (to > 0 && before(item, order[to - 1])) {
+            order[to] = order[to - 1];
+            --to;
+        }
+        order[to] = item;
+        moves += at - to;
+        if (moves > 4 * n) {
+            std::sort(order.begin(), order.end(), before);
+            return;
+        }
+    }
+}
+
+// Bounding boxes and the sweep: the pairs that may touch, sorted by cube numbers. Cubes that
+// share a corner never touch, nor does a cube with a torn spring.
 void findPairs(ContactScratch& s) {
     const std::size_t n = s.cubes.size();
     float lowest[3] = {INFINITY, INFINITY, INFINITY}, highest[3] = {-INFINITY, -INFINITY, -INFINITY};
@@ -319,13 +343,9 @@ void findPairs(ContactScratch& s) {
     for (int a = 1; a < 3; ++a) {
         if (highest[a] - lowest[a] > highest[axis] - lowest[axis]) axis = a;
     }
-    // Cubes out of play sort last; ties go by number, so the order is one and the same wherever
-    // the sort runs.
-    auto key = [&](std::uint32_t i) { return s.takesPart[i] ? s.boxes[i].lo[axis] : INFINITY; };
-    std::sort(s.sorted.begin(), s.sorted.end(), [&](std::uint32_t x, std::uint32_t y) {
-        const float kx = key(x), ky = key(y);
-        return kx != ky ? kx < ky : x < y;
-    });
+    // Cubes out of play sort last.
+    for (std::size_t i = 0; i < n; ++i) s.keys[i] = s.takesPart[i] ? s.boxes[i].lo[axis] : INFINITY;
+    sortByKey(s.sorted, s.keys);
     s.pairs.clear();
     for (std::size_t at = 0; at < n; ++at) {
         const std::uint32_t i = s.sorted[at];
@@ -333,7 +353,8 @@ void findPairs(ContactScratch& s) {
         for (std::size_t next = at + 1; next < n; ++next) {
             const std::uint32_t j = s.sorted[next];
             if (!s.takesPart[j] || s.boxes[j].lo[axis] > s.boxes[i].hi[axis]) break;
-            if (!overlaps(s.boxes[i], s.boxes[j])) continue;
+            if (!overlaps(s.boxes[i], s.boxes[j]) || shareCorner(s.cubes[i], s.cubes[j])) continue;
+            if (!closedBox(*s.cubes[i].cube) || !closedBox(*s.cubes[j].cube)) continue;
             s.pairs.push_back(std::uint64_t{std::min(i, j)} << 32 | std::max(i, j));
         }
     }
@@ -427,6 +448,7 @@ void readContactCubes(ContactScratch& s, const std::vector<MassPoint*>& sortedMo
     s.planes.resize(n);
     s.planesPass.assign(n, 0);
     s.pass = 0;
+    s.keys.resize(n);
     s.sorted.resize(n);
     for (std::size_t i = 0; i < n; ++i) s.sorted[i] = static_cast<std::uint32_t>(i);
     s.pairs.reserve(4 * n + 16);
@@ -451,7 +473,6 @@ void applyContactForces() {
     for (const std::uint64_t pair : s.pairs) {
         const auto i = static_cast<std::uint32_t>(pair >> 32), j = static_cast<std::uint32_t>(pair);
         const ContactCube &a = s.cubes[i], &b = s.cubes[j];
-        if (shareCorner(a, b) || !closedBox(*a.cube) || !closedBox(*b.cube)) continue;
         const ContactBox both = common(s.boxes[i], s.boxes[j]);
         PairContacts& touching = pairContacts();
         touching.count = 0;

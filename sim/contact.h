@@ -72,7 +72,8 @@ struct ContactScratch {
     std::vector<ContactCube> cubes;   // in cube number order
     std::vector<ContactBox> boxes;    // this step's bounding boxes
     std::vector<std::uint8_t> takesPart;  // finite box this step
-    std::vector<std::uint32_t> sorted;    // cube indices by the sweep axis
+    std::vector<float> keys;              // this step's sweep key of each cube
+    std::vector<std::uint32_t> sorted;    // cube indices by the sweep key (kept: the next step starts from it)
     std::vector<std::uint64_t> pairs;     // candidate pairs, i << 32 | j with i < j
     // The friction springs of the pairs that touched in the last step, by pair: state that the
     // step keeps, as the points' positions are. Read anew with the scene's cubes, they start
