@@ -1,0 +1,184 @@
+// Contact between cubes: what it holds apart, what friction does, and what it leaves alone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "model/cube.h"
+#include "model/mass_point.h"
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
+#include "sim/contact.h"
+#include "sim/settings.h"
+#include "sim/world.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class Contact : public WorldTest {
+protected:
+    static void run(const std::string& script) {
+        std::vector<ScriptCommand> commands;
+        ScriptError error{0, ""};
+        ASSERT_TRUE(parseScript(script, commands, error)) << error.line << ": " << error.message;
+        runScript(commands);
+    }
+    static std::uint64_t hashAfter(const std::string& script) {
+        resetWorld();
+        startWorld();
+        run(script);
+        return hashMovingPoints();
+    }
+};
+
+Vec3 centre(const Cube& c) {
+    Vec3 sum{};
+    for (const MassPoint* p : c.corners) sum = Vec3{sum.x + p->position.x, sum.y + p->position.y, sum.z + p->position.z};
+    return Vec3{sum.x / 8, sum.y / 8, sum.z / 8};
+}
+
+// Turns cube `c` rigidly about the horizontal axis through its centre along x (by `aboutX`) and
+// then along y (by `aboutY`), radians: springs and elements keep their rest shapes.
+void turn(Cube& c, float aboutX, float aboutY) {
+    const Vec3 m = centre(c);
+    for (MassPoint* p : c.corners) {
+        const float y = p->position.y - m.y, z = p->position.z - m.z;
+        const float y1 = y * std::cos(aboutX) - z * std::sin(aboutX), z1 = y * std::sin(aboutX) + z * std::cos(aboutX);
+        const float x = p->position.x - m.x;
+        const float x2 = x * std::cos(aboutY) + z1 * std::sin(aboutY), z2 = -x * std::sin(aboutY) + z1 * std::cos(aboutY);
+        p->position = Vec3{m.x + x2, m.y + y1, m.z + z2};
+    }
+}
+
+// The deepest point of any edge of `a` inside `b`, over b's edge: edges sampled far finer than
+// contact samples them.
+float deepestEdgePoint(const Cube& a, const Cube& b) {
+    static const int kEdges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                      {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    Vec3 corners[8];
+    for (int k = 0; k < 8; ++k) corners[k] = b.corners[k]->position;
+    const FacePlanes planes = facePlanes(corners);
+    float deepest = 0.0f;
+    for (const auto& e : kEdges) {
+        const Vec3 p = a.corners[e[0]]->position, q = a.corners[e[1]]->position;
+        for (int s = 0; s <= 64; ++s) {
+            const float t = s / 64.0f;
+            const Vec3 at{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t};
+            deepest = std::max(deepest, depthInside(planes, at).depth / b.edge);
+        }
+    }
+    return deepest;
+}
+
+TEST_F(Contact, ACornerOrAnEdgeFallingOntoACubeStaysOutOfIt) {
+    const struct {
+        const char* what;
+        float aboutX, aboutY;  // how the falling cube is turned
+        float dx, dy;          // where it falls, from above the lower cube
+    } cases[] = {
+        {"a corner first onto the middle of a face", 0.6155f, 0.7854f, 0.0f, 0.0f},
+        {"an edge first across a face", 0.7854f, 0.0f, 0.1f, 0.0f},
+        {"an edge first across an edge", 0.7854f, 0.0f, 0.0f, 0.55f},
+        {"a face onto a corner, sliding off it", 0.0f, 0.0f, 0.45f, 0.45f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetWorld();
+        startWorld();
+        run("set contact on\nscene\ncube 0 0 0\ncube " + std::to_string(c.dx) + " " + std::to_string(c.dy) + " 1.6\n");
+        Cube& upper = *sceneCubes()[1];
+        turn(upper, c.aboutX, c.aboutY);
+        float deepest = 0.0f;
+        for (int t = 0; t < 12; ++t) {
+            run("step 250\n");
+            const Cube& lower = *sceneCubes()[0];
+            deepest = std::max({deepest, deepestEdgePoint(upper, lower), deepestEdgePoint(lower, upper)});
+        }
+        EXPECT_LT(deepest, 0.05f);
+        // It came to rest on the lower cube or beside it, not through it.
+        const Vec3 top = centre(upper), bottom = centre(*sceneCubes()[0]);
+        EXPECT_TRUE(top.z > bottom.z + 0.5f || std::fabs(top.x - bottom.x) > 0.9f || std::fabs(top.y - bottom.y) > 0.9f);
+    }
+}
+
+TEST_F(Contact, FrictionHoldsASmallSidewaysLoadAndGivesWayToALargeOne) {
+    // A cube resting on a pinned one, pushed along +y (a right drag's push acts on every point
+    // alike, so only the free cube feels it). Its weight is 8 x 9.81; the bound is friction x that.
+    const struct {
+        const char* friction;
+        int dragPixels;  // a right drag pushes 0.1 x pixels on each of the 8 points
+        bool slides;
+    } cases[] = {
+        {"0.5", 20, false},  // 16 of a bound of 39
+        {"0.5", 150, true},  // 120
+        {"0", 20, true},
+        {"2", 80, false},    // 64 of 157
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("friction ") + c.friction + ", drag " + std::to_string(c.dragPixels));
+        resetWorld();
+        startWorld();
+        run(std::string("set contact on\nset friction ") + c.friction +
+            "\nscene\ncube 0 0 3\npin 0 1 2 3 4 5 6 7\ncube 0 0 4.01\nstep 3000\n");
+        const float before = centre(*sceneCubes()[1]).y;
+        // The push lasts 200 steps; a held cube leans with it and springs back after.
+        run("press right 0 0\nrelease right " + std::to_string(c.dragPixels) + " 0\nstep 1000\n");
+        const float slid = centre(*sceneCubes()[1]).y - before;
+        if (c.slides) {
+            EXPECT_GT(slid, 0.05f);
+        } else {
+            EXPECT_LT(std::fabs(slid), 0.01f);
+        }
+    }
+}
+
+TEST_F(Contact, CubesThatShareCornersIgnoreEachOtherAndTheRowsKeepTheirBits) {
+    // Rows of attached cubes touch only through the corners they share, whatever lands where.
+    // (Not the pendulum: its swinging row folds its first cube into its last.)
+    for (const char* key : {"1", "3", "7", "s", "q"}) {
+        SCOPED_TRACE(key);
+        const std::string scene = std::string("key ") + key + "\nstep 3000\n";
+        EXPECT_EQ(hashAfter("set contact on\n" + scene), hashAfter(scene));
+    }
+}
+
+TEST_F(Contact, TheOrderOfTheForcesDoesNotDependOnWhereTheObjectsLie) {
+    // The same scene, its objects made at other addresses (points in no chain made between the
+    // cubes move every later object): the same bits.
+    const std::string cubes[] = {"cube 0 0 0\n", "cube 0.3 0.2 1.1\n", "cube -0.4 0.5 2.3 edge 0.6 mass 2\n"};
+    auto build = [&](int padding) {
+        resetWorld();
+        startWorld();
+        run("set contact on\nset own-weight on\nscene\n");
+        for (const std::string& c : cubes) {
+            for (int i = 0; i < padding; ++i) pointAt(0.0f, 0.0f, 0.0f);
+            run(c);
+        }
+        run("step 4000\n");
+        return hashMovingPoints();
+    };
+    const std::uint64_t plain = build(0);
+    EXPECT_EQ(build(1), plain);
+    EXPECT_EQ(build(333), plain);
+}
+
+TEST_F(Contact, OwnWeightLetsBlocksOfAnyMassFallTogether) {
+    // Equal masses: the bits of the design's gravity; unequal: the same fall, where the design's
+    // gravity (the lead cube's corner mass for every point) drops the heavy block slower.
+    EXPECT_EQ(hashAfter("set own-weight on\nkey 7\nstep 2000\n"), hashAfter("key 7\nstep 2000\n"));
+    for (const bool own : {true, false}) {
+        resetWorld();
+        startWorld();
+        run(std::string(own ? "set own-weight on\n" : "") + "scene\ncube 0 0 8\ncube -2 3 8 mass 3\nstep 400\n");
+        const float light = centre(*sceneCubes()[0]).z, heavy = centre(*sceneCubes()[1]).z;
+        // (The points' own drag, the same for any mass, slows the light block a little.)
+        EXPECT_EQ(std::fabs(light - heavy) < 0.01f, own) << light << " " << heavy;
+    }
+}
+
+}  // namespace
