@@ -457,6 +457,8 @@ void readContactCubes(ContactScratch& s, const std::vector<MassPoint*>& sortedMo
     s.nextStretches.reserve(4 * n + 16);
 }
 
+void releaseFrictionSprings() { contactScratch().stretches.clear(); }
+
 void applyContactForces() {
     sceneOrder();  // reads the cubes anew when the scene has changed
     ContactScratch& s = contactScratch();

@@ -91,6 +91,8 @@ void readContactCubes(ContactScratch& scratch, const std::vector<MassPoint*>& so
 
 // The contact forces of the current state, added to the corners' forces.
 void applyContactForces();
+// Lets every pair's friction spring go slack (contact switched on or off).
+void releaseFrictionSprings();
 
 // The faces' corners, each face ordered so that the cross product of its diagonals,
 // (c2 - c0) x (c3 - c1), points out of the cube: bottom, top, near, far, +x, -x.
