@@ -146,14 +146,25 @@ EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
 }
 
 // Gives setting `index` the value, as a `set` command of the run, recorded in the shortest
-// form that reads back the same float: 1. Refused (0, the reason in webRunMessage) for a value
-// outside the setting's range and while a run plays.
+// form that reads back the same float (a switch as on or off): 1. Refused (0, the reason in
+// webRunMessage) for a value outside the setting's range, a switch's value other than 0 or 1,
+// and while a run plays.
 EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
-    if (index < 0 || index >= kSettingCount) return 0;
+    if (index < 0 || index >= kSettingCount) {
+        runMessage = "no setting " + std::to_string(index) + " (there are " + std::to_string(kSettingCount) + ")";
+        return 0;
+    }
     SceneArguments set;
     set.setting = index;
     set.value = static_cast<float>(value);
     const SettingInfo& info = kSettings[index];
+    // The writer writes any other value as on, which would read back as 1.
+    if (info.isSwitch && value != 0.0 && value != 1.0) {
+        char given[32];
+        std::snprintf(given, sizeof given, "%.17g", value);
+        runMessage = std::string(info.name) + " is a switch: 0 (off) or 1 (on), not " + given;
+        return 0;
+    }
     if (!(set.value >= info.low && set.value <= info.high)) {
         runMessage = std::string(info.name) + " out of range: " + floatText(set.value) + " (from " +
                      floatText(info.low) + " to " + floatText(info.high) + " " + info.unit + ")";
@@ -169,10 +180,12 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     return 1;
 }
 
-// The physical settings (sim/settings.h): name, unit, range and design value, current value.
+// The physical settings (sim/settings.h): name, unit, whether it is a switch (1: its value is
+// 0 or 1, off or on), range and design value, current value.
 EMSCRIPTEN_KEEPALIVE int webSettingCount() { return kSettingCount; }
 EMSCRIPTEN_KEEPALIVE const char* webSettingName(int i) { return kSettings[i].name; }
 EMSCRIPTEN_KEEPALIVE const char* webSettingUnit(int i) { return kSettings[i].unit; }
+EMSCRIPTEN_KEEPALIVE int webSettingIsSwitch(int i) { return kSettings[i].isSwitch ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE const double* webSettingRange(int i) {
     static double range[3];
     range[0] = kSettings[i].low;

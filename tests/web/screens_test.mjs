@@ -5,7 +5,7 @@
 //
 // With --screenshot, a picture of the page on the phone is saved there (the README's).
 import { spawnSync } from 'node:child_process';
-import { mkdtemp, readFile, writeFile } from 'node:fs/promises';
+import { mkdtemp, readFile, readdir, writeFile } from 'node:fs/promises';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -163,12 +163,16 @@ async function capture(p) {
     `three seconds of video give a WebM: ${webm.name}, ${webm.bytes.length} bytes`);
 }
 
-// A scene button puts its scene's commands into the editor. A slider, "design values" and a
-// scene from the menu are commands of the run: the downloaded
+// A scene button puts its scene's commands into the editor; the menu lists every example scene
+// (contact-*.sim too). A slider, the contact switch, "design values" and a scene from the menu
+// are commands of the run: the downloaded
 // run holds them and replays natively to the page's hash, also where a scene chosen while
 // another plays its steps cut that one short. A slider moved while a scene plays is refused,
 // and says so. A bad editor line is named with its line and selected; the scene that runs is kept.
 async function settingsAndScenes(p, sim) {
+  const examples = (await readdir(path.join(HERE, '../../examples/scenes'))).filter((f) => /^(?!key-).*\.sim$/.test(f)).sort();
+  const listed = await p.page.$$eval('#scene-menu optgroup[label=examples] option', (o) => o.map((e) => e.value));
+  check(String(listed) === String(examples), `the menu lists examples/scenes' ${examples} (contact-*.sim among them), got ${listed}`);
   await p.page.click('#scenes [data-key="7"]');
   await waitFor(async () => /^attach 6/m.test(await p.page.inputValue('#scene-editor')), "the seven-cube row's commands in the editor");
   await p.page.fill('#setting-gravity', '5');
@@ -185,9 +189,14 @@ async function settingsAndScenes(p, sim) {
   check(refused.includes('still playing') && await p.page.inputValue('#setting-damping') === '0.5',
     `a slider moved while the bridge plays says why it is refused and goes back: '${refused}'`);
   await waitFor(async () => !(await p.status()).text.includes('playing the scene'), "the bridge's steps played");
+  // Two cubes overlapping from the start, which contact pushes apart at once.
+  await p.page.fill('#scene-editor', 'scene\ncube 0 0 0\ncube 0.5 0.5 0.5\n');
+  await p.page.click('#build');
+  await p.page.check('#setting-contact');
+  await sleep(500);
   const state = await pause(p, (s) => p.page.click(s));
   const run = await runText(p);
-  for (const line of ['set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'set gravity 1.62\n', 'anchor ']) {
+  for (const line of ['set contact on\n', 'set gravity 5\n', 'set gravity 9.81\n', 'set damping 3\n', 'set gravity 1.62\n', 'anchor ']) {
     check(run.includes(line), `the run holds '${line.trim()}'`);
   }
   check(!run.includes('set damping 7') && !run.includes('step 8000'), 'the refused slider and the steps of the moon not played are no part of the run');
@@ -196,6 +205,11 @@ async function settingsAndScenes(p, sim) {
   const native = spawnSync(sim, [file, '--hash'], { encoding: 'utf8' });
   check(native.stdout.trim() === state.hash, `the run replays natively to ${native.stdout.trim()} ${native.stderr}, the page shows ${state.hash}`);
   await p.page.click('#pause');
+  await p.page.click('#design-values');
+  await waitFor(async () => !await p.page.isChecked('#setting-contact'), '"design values" to untick contact');
+  await p.page.fill('#scene-editor', 'set contact on\n');
+  await p.page.click('#build');
+  await waitFor(() => p.page.isChecked('#setting-contact'), 'contact turned on by the editor to tick its switch');
   await p.page.click('#design-values');
 
   const points = /(\d+) moving points/.exec((await p.status()).text)[1];
@@ -261,7 +275,8 @@ async function main() {
     await desktopView(large);
     console.log('ok: a middle drag and the wheel change the picture and not the state nor the run; "reset view" and a middle click give the fixed view back');
     await settingsAndScenes(large, sim);
-    console.log('ok: a slider, "design values" and scenes from the menu (one cutting another short) are in the run, which replays natively to the page\'s hash');
+    console.log('ok: the menu lists every example scene; a slider, the contact switch, "design values" and scenes from the menu (one cutting another short) are in the run, which replays natively to the page\'s hash');
+    console.log('ok: the contact switch follows a built scene that turns contact on, and "design values" unticks it');
     console.log('ok: a slider moved while a scene plays its steps is refused, with the reason');
     console.log('ok: a bad editor line is named and selected, and the running scene is kept');
     await capture(large);

@@ -101,12 +101,14 @@ export class ModuleApi {
 
   // --- Settings --------------------------------------------------------------------------------
 
-  // [{ name, unit, low, high, design }], in the module's order, which settingValue's index follows.
+  // [{ name, unit, isSwitch, low, high, design }], in the module's order, which settingValue's
+  // index follows. A switch's value is 0 (off) or 1 (on).
   settings() {
     const list = [];
     for (let i = 0; i < this.#m._webSettingCount(); ++i) {
       const [low, high, design] = this.#f64(this.#m._webSettingRange(i), 3);
-      list.push({ name: this.#text(this.#m._webSettingName(i)), unit: this.#text(this.#m._webSettingUnit(i)), low, high, design });
+      list.push({ name: this.#text(this.#m._webSettingName(i)), unit: this.#text(this.#m._webSettingUnit(i)),
+        isSwitch: this.#m._webSettingIsSwitch(i) !== 0, low, high, design });
     }
     return list;
   }

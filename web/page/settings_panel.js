@@ -1,6 +1,7 @@
-// A slider for each physical setting, its design value marked under it: a change is a
-// setting command of the run (the module writes it), so it is recorded and shared, and "design
-// values" sets every one back. The sliders follow the settings as they are, also those of a played run.
+// A slider for each physical setting, its design value marked under it, and a checkbox for each
+// switch (contact, own-weight): a change is a setting command of the run (the module writes it,
+// a switch as on or off), so it is recorded and shared, and "design values" sets every one back
+// (the switches off). The controls follow the settings as they are, also those of a played run.
 
 // The shortest decimal that reads back as the same 32-bit float (9.81, not 9.8100004196167).
 function floatText(v) {
@@ -14,8 +15,22 @@ function floatText(v) {
 // A decimal step with about 10^4 positions over the range, which reaches every design value.
 function stepFor(low, high) { return 10 ** (Math.floor(Math.log10(high - low)) - 4); }
 
-// api: the module (module_api.js), which carries out the sliders' changes as the run's commands;
-// a change it refuses (while a run plays) is named in `message`, and the slider goes back.
+// A checkbox for switch `index`; a refused change puts it back as the switch is.
+function installSwitch(api, name, index, designOn, list, change) {
+  const row = document.createElement('li');
+  row.className = 'switch';
+  row.innerHTML = `<input type="checkbox" id="setting-${name}"> <label for="setting-${name}">${name}</label>
+    <span class="design">design value ${designOn ? 'on' : 'off'}</span>`;
+  const box = row.querySelector('input');
+  box.addEventListener('change', () => {
+    if (!change(index, box.checked ? 1 : 0)) box.checked = api.settingValue(index) !== 0;
+  });
+  list.append(row);
+  return { name, design: designOn ? 1 : 0, box, index };
+}
+
+// api: the module (module_api.js), which carries out the controls' changes as the run's commands;
+// a change it refuses (while a run plays) is named in `message`, and the control goes back.
 export function installSettings(api, list, designButton, message) {
   const change = (index, value) => {
     const fault = api.changeSetting(index, value);
@@ -25,6 +40,10 @@ export function installSettings(api, list, designButton, message) {
   const rows = [];
   api.settings().forEach((setting, index) => {
     const { name, unit } = setting;
+    if (setting.isSwitch) {
+      rows.push(installSwitch(api, name, index, setting.design !== 0, list, change));
+      return;
+    }
     const [low, high, design] = [setting.low, setting.high, setting.design].map(floatText);
     const row = document.createElement('li');
     row.innerHTML = `<label for="setting-${name}">${name}</label> <output for="setting-${name}"></output>
@@ -42,6 +61,10 @@ export function installSettings(api, list, designButton, message) {
   designButton.addEventListener('click', () => { rows.every((r) => change(r.index, Number(r.design))); });
   return () => {
     for (const r of rows) {
+      if (r.box) {
+        r.box.checked = api.settingValue(r.index) !== 0;
+        continue;
+      }
       const value = floatText(api.settingValue(r.index));
       r.shown.textContent = value;
       if (document.activeElement !== r.slider) r.slider.value = value;
