@@ -71,7 +71,7 @@ void checkRejection(std::string_view text, const std::vector<std::size_t>& start
     if (!parseScript(before, commands, again)) broken("a line before the rejected one is bad on its own", again.line);
     const std::string_view line = lineText(text, starts, error.line);
     bool inScene = false;
-    for (const char* word : {"cube", "attach", "pin", "anchor", "lead"}) inScene = inScene || startsWithWord(line, word);
+    for (const char* word : {"cube", "attach", "pin", "anchor", "lead", "take"}) inScene = inScene || startsWithWord(line, word);
     // The line alone, as the second line: a byte-order mark is skipped only before the first.
     const std::string alone = error.line == 1 ? std::string(line) : "\n" + std::string(line);
     if (!inScene && (parseScript(alone, commands, again) || again.line != (error.line == 1 ? 1 : 2))) {
@@ -109,6 +109,9 @@ void checkLimits(const ScriptCommand& command) {
         case CommandKind::Lead:
             if (c.cube < 1) broken("lead out of limits", line);
             break;
+        case CommandKind::Move:
+            if (!within(c.at[0]) || !within(c.at[1]) || !within(c.at[2])) broken("move target out of limits", line);
+            break;
         case CommandKind::Set:
             if (c.setting < 0 || c.setting >= kSettingCount || !(c.value >= kSettings[c.setting].low) ||
                 !(c.value <= kSettings[c.setting].high)) {
@@ -129,7 +132,9 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
         previousLine = c.line;
         std::string_view line = lineText(text, starts, c.line);
         if (c.line == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-        if (!startsWithWord(line, commandName(c.kind))) broken("command read from a line that is not it", c.line);
+        // `let go` is two words: its first names it.
+        const std::string_view name = c.kind == CommandKind::LetGo ? "let" : commandName(c.kind);
+        if (!startsWithWord(line, name)) broken("command read from a line that is not it", c.line);
 
         switch (c.kind) {
             case CommandKind::Key:
@@ -147,6 +152,10 @@ void checkAcceptance(std::string_view text, const std::vector<std::size_t>& star
             case CommandKind::Step:
                 if (c.steps > kMaxStepsPerCommand) broken("step count out of range", c.line);
                 break;
+            case CommandKind::Take:
+                if (c.x < 0) broken("take names a negative point", c.line);
+                break;
+            case CommandKind::LetGo: break;
             default: checkLimits(c); break;
         }
         rewritten += writeCommand(c);

@@ -8,6 +8,7 @@
 #include "model/scene_storage.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/grab.h"
 #include "sim/presets.h"
 #include "sim/step_order.h"
 #include "sim/world.h"
@@ -72,6 +73,7 @@ void attachCubes(int count, float tearForce, bool elements) {
 void pinCorners(int cube, unsigned corners) {
     const Cube* owner = cubeNumbered(cube);
     if (owner == nullptr) return;
+    letGo();  // the held point may leave the chain, and the points after it are numbered anew
     SceneStorage& storage = sceneStorage();
     ChainPredecessors& links = storage.chainBefore;
     // The named corners still in the chain, with the point before each; only a corner whose

@@ -5,6 +5,7 @@
 #include "model/scene_storage.h"
 #include "model/spring.h"
 #include "model/volume_element.h"
+#include "sim/grab.h"
 #include "sim/presets.h"
 #include "sim/world.h"
 
@@ -27,6 +28,7 @@ Cube* firstCube(char key) {
 void resetScene() {
     // The old scene's objects go with its storage; the scratch pointers would dangle.
     replaceSceneStorage();
+    letGo();
     volumeElements = nullptr;
     leadCube = nullptr;
     secondCube = nullptr;

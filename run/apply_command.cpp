@@ -3,6 +3,7 @@
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "interaction/scene_commands.h"
+#include "sim/grab.h"
 #include "sim/settings.h"
 
 static_assert(kScriptLeftButton == kLeftButton && kScriptMiddleButton == kMiddleButton &&
@@ -17,7 +18,8 @@ void applyCommand(const ScriptCommand& command) {
     static const SceneArguments kNone;
     const bool plain = command.kind == CommandKind::Key || command.kind == CommandKind::Press ||
                        command.kind == CommandKind::Release || command.kind == CommandKind::Step ||
-                       command.kind == CommandKind::Scene;
+                       command.kind == CommandKind::Scene || command.kind == CommandKind::Take ||
+                       command.kind == CommandKind::LetGo;
     if (!plain && command.scene == nullptr) return;
     const SceneArguments& a = command.scene != nullptr ? *command.scene : kNone;
     switch (command.kind) {
@@ -38,6 +40,9 @@ void applyCommand(const ScriptCommand& command) {
             break;
         case CommandKind::Lead: chooseLeadCube(a.cube); break;
         case CommandKind::Set: changeSetting(a.setting, a.value); break;
+        case CommandKind::Take: takePoint(command.x); break;
+        case CommandKind::Move: moveGrabTarget(Vec3{a.at[0], a.at[1], a.at[2]}); break;
+        case CommandKind::LetGo: letGo(); break;
     }
     if (command.endsBuild) finishBuilding();
 }

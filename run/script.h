@@ -19,6 +19,9 @@
 //   anchor X Y Z [cube N] corner C [OPTIONS]   a fixed point joined to a corner by a spring
 //   lead N                the camera follows cube N, and gravity takes its corner 0's mass
 //   set NAME VALUE        a physical setting (sim/settings.h)
+//   take N                the grab takes moving point N (chain order, from 0, as the trace numbers them)
+//   move X Y Z            the grab's target moves to (X, Y, Z), scene units
+//   let go                the grab lets go
 // Cubes are numbered from 1 in the order the scene made them; `cube N` defaults to the last.
 // BUTTON is left, middle or right. Tokens are separated by spaces or tabs; '#' starts a
 // comment that runs to the end of the line (so '#' itself cannot be a key); blank lines are
@@ -28,7 +31,9 @@
 // The reader and the writer depend on nothing but the standard library and the settings' table (a header
 // alone, sim/settings.h), so they can be tested and fuzzed alone.
 
-enum class CommandKind : std::uint8_t { Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set };
+enum class CommandKind : std::uint8_t {
+    Key, Press, Release, Step, Scene, Cube, Attach, Pin, Anchor, Lead, Set, Take, Move, LetGo
+};
 
 // Whether a command builds into the scene (and so changes what the step walks).
 constexpr bool buildsScene(CommandKind kind) {
@@ -41,7 +46,7 @@ struct SceneArguments {
     int cube = 0;            // Pin, Anchor, Lead: a cube of the scene, from 1
     int corner = 0;          // Anchor: 0..7
     unsigned corners = 0;    // Pin: bit k for corner k
-    float at[3] = {};        // Cube: corner 0; Anchor: the fixed point (scene units)
+    float at[3] = {};        // Cube: corner 0; Anchor: the fixed point; Move: the target (scene units)
     float edge = 0.0f;       // Cube
     float stiffness = 0.0f;  // Cube, Anchor: force per unit of length change
     float mass = 0.0f;       // Cube: of each corner
@@ -100,7 +105,7 @@ struct ScriptCommand {
     bool endsBuild = false;
     int line = 0;             // 1-based line of the script the command came from
     union {
-        int x = 0;            // Press/Release: window pixels, within +-kMaxCoordinate
+        int x = 0;            // Press/Release: window pixels, within +-kMaxCoordinate; Take: the point
         std::uint32_t steps;  // Step: at most kMaxStepsPerCommand
     };
     int y = 0;

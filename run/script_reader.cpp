@@ -123,21 +123,86 @@ NumberStatus readFloat(std::string_view token, float& value) {
 
 std::string shown(float v) { return floatText(v); }
 
-// What the reader knows of the scene in place: enough to check that cube numbers exist, that
-// the counts stay within their limits and where the last cube stands. The start state is the
-// one-cube scene of the key '1'.
+// The scene's points as the reader follows them: each cube's corners by number (an attached
+// cube shares four of the cube before it), and which points left the moving chain. Enough to
+// count the moving points, which the grab's `take N` names.
+struct PointsSoFar {
+    std::vector<std::array<int, 8>> corners;  // per cube, from cube 1
+    std::vector<bool> fixed;                  // per point
+    int moving = 0;
+
+    void addFree() {
+        std::array<int, 8> ids{};
+        for (int& id : ids) id = newPoint();
+        corners.push_back(ids);
+    }
+    // Against the far face of the cube made last: its corners 1, 2, 5, 6 are this one's 0, 3, 4, 7.
+    void addAttached() {
+        const std::array<int, 8> base = corners.back();
+        std::array<int, 8> ids{};
+        for (int& id : ids) id = -1;
+        ids[0] = base[1];
+        ids[3] = base[2];
+        ids[4] = base[5];
+        ids[7] = base[6];
+        for (int& id : ids) {
+            if (id < 0) id = newPoint();
+        }
+        corners.push_back(ids);
+    }
+    void pin(int cube, unsigned cornerBits) {
+        for (int k = 0; k < 8; ++k) {
+            if ((cornerBits >> k & 1u) == 0) continue;
+            const auto id = static_cast<std::size_t>(corners[static_cast<std::size_t>(cube - 1)][static_cast<std::size_t>(k)]);
+            if (!fixed[id]) {
+                fixed[id] = true;
+                --moving;
+            }
+        }
+    }
+
+private:
+    int newPoint() {
+        fixed.push_back(false);
+        ++moving;
+        return static_cast<int>(fixed.size()) - 1;
+    }
+};
+
+// What the reader knows of the scene in place: enough to check that cube and point numbers
+// exist, that the counts stay within their limits and where the last cube stands. The start
+// state is the one-cube scene of the key '1'.
 struct SceneSoFar {
-    int cubes = preparedScene('1')->cubes;
-    int anchors = preparedScene('1')->anchors;
-    bool lastElements = preparedScene('1')->elements;
-    double lastY = preparedScene('1')->lastY(), lastEdge = preparedScene('1')->edge;  // scene units
+    int cubes = 0;
+    int anchors = 0;
+    bool lastElements = true;
+    double lastY = 0.0, lastEdge = 0.0;  // scene units
+    PointsSoFar points;
+
+    SceneSoFar() { restart('1'); }
 
     // After a key: the prepared scene it builds, if it builds one.
     void restart(unsigned char key) {
-        if (const PreparedScene* p = preparedScene(static_cast<char>(key))) {
-            *this = SceneSoFar{p->cubes, p->anchors, p->elements, p->lastY(), p->edge};
-        }
+        const PreparedScene* p = preparedScene(static_cast<char>(key));
+        if (p == nullptr) return;
+        *this = empty();
+        cubes = p->cubes;
+        anchors = p->anchors;
+        lastElements = p->elements;
+        lastY = p->lastY();
+        lastEdge = p->edge;
+        points.addFree();
+        for (int i = 1; i < p->cubes; ++i) points.addAttached();
+        if (p->pinned != 0) points.pin(1, p->pinned);
     }
+    // After `scene`: nothing.
+    static SceneSoFar empty() {
+        SceneSoFar none(0);
+        return none;
+    }
+
+private:
+    explicit SceneSoFar(int) {}
 };
 
 // The corners named by one token of a pin: a corner number or a face.
@@ -173,8 +238,11 @@ public:
         if (command == "anchor") return readAnchor(tokens);
         if (command == "lead") return readLead(tokens);
         if (command == "set") return readSet(tokens);
+        if (command == "take") return readTake(tokens);
+        if (command == "move") return readMove(tokens);
+        if (command == "let") return readLetGo(tokens);
         return fail("unknown command " + quoted(command) +
-                    " (expected key, press, release, step, scene, cube, attach, pin, anchor, lead or set)");
+                    " (expected key, press, release, step, scene, cube, attach, pin, anchor, lead, set, take, move or let go)");
     }
 
 private:
@@ -350,7 +418,7 @@ private:
 
     bool readScene(const Tokens& tokens) {
         if (!noExtra(tokens, 1)) return false;
-        scene_ = SceneSoFar{0, 0, true, 0, 0};
+        scene_ = SceneSoFar::empty();
         commands_.push_back(base(CommandKind::Scene));
         return true;
     }
@@ -391,6 +459,7 @@ private:
         scene_.lastElements = a.elements;
         scene_.lastY = a.at[1];
         scene_.lastEdge = a.edge;
+        scene_.points.addFree();
         c.scene = HeldArguments(a);
         commands_.push_back(std::move(c));
         return true;
@@ -428,6 +497,7 @@ private:
         scene_.cubes += a.count;
         scene_.lastElements = a.elements;
         scene_.lastY += a.count * scene_.lastEdge;
+        for (int k = 0; k < a.count; ++k) scene_.points.addAttached();
         c.scene = HeldArguments(a);
         commands_.push_back(std::move(c));
         return true;
@@ -459,6 +529,7 @@ private:
             }
             a.corners |= named;
         }
+        scene_.points.pin(a.cube, a.corners);
         c.scene = HeldArguments(a);
         commands_.push_back(std::move(c));
         return true;
@@ -539,6 +610,42 @@ private:
         if (!noExtra(tokens, 3)) return false;
         c.scene = HeldArguments(a);
         commands_.push_back(std::move(c));
+        return true;
+    }
+
+    // The grab.
+
+    bool readTake(const Tokens& tokens) {
+        if (tokens.count < 2) return fail("take needs a point number: take N");
+        std::uint64_t value = 0;
+        const int moving = scene_.points.moving;
+        if (readDigits(tokens.items[1], static_cast<std::uint64_t>(INT32_MAX), value) != NumberStatus::Ok ||
+            value >= static_cast<std::uint64_t>(moving)) {
+            return fail("no point " + quoted(tokens.items[1]) + " in the moving chain" +
+                        (moving == 0 ? std::string(" (this scene has none)")
+                                     : " (its points are 0 to " + std::to_string(moving - 1) + ")"));
+        }
+        if (!noExtra(tokens, 2)) return false;
+        ScriptCommand c = base(CommandKind::Take);
+        c.x = static_cast<int>(value);
+        commands_.push_back(c);
+        return true;
+    }
+
+    bool readMove(const Tokens& tokens) {
+        if (tokens.count < 4) return fail("move needs a target: move X Y Z");
+        ScriptCommand c = base(CommandKind::Move);
+        SceneArguments a;
+        if (!readPosition(tokens.items[1], tokens.items[2], tokens.items[3], a.at) || !noExtra(tokens, 4)) return false;
+        c.scene = HeldArguments(a);
+        commands_.push_back(std::move(c));
+        return true;
+    }
+
+    bool readLetGo(const Tokens& tokens) {
+        if (tokens.count < 2 || tokens.items[1] != "go") return fail("unknown command 'let' (did you mean let go?)");
+        if (!noExtra(tokens, 2)) return false;
+        commands_.push_back(base(CommandKind::LetGo));
         return true;
     }
 

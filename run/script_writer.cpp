@@ -41,6 +41,7 @@ void sceneArguments(std::string& line, CommandKind kind, const SceneArguments& a
             if (a.restLength > 0.0f) words(line, "rest", number(a.restLength));
             break;
         case CommandKind::Lead: words(line, number(a.cube)); break;
+        case CommandKind::Move: words(line, number(a.at[0]), number(a.at[1]), number(a.at[2])); break;
         case CommandKind::Set: {
             const SettingInfo& info = kSettings[a.setting];
             words(line, info.name, info.isSwitch ? onOff(switchedOn(a.value)) : number(a.value));
@@ -76,6 +77,9 @@ const char* commandName(CommandKind kind) {
         case CommandKind::Anchor: return "anchor";
         case CommandKind::Lead: return "lead";
         case CommandKind::Set: return "set";
+        case CommandKind::Take: return "take";
+        case CommandKind::Move: return "move";
+        case CommandKind::LetGo: return "let go";
     }
     return "";
 }
@@ -90,6 +94,8 @@ std::string writeCommand(const ScriptCommand& command) {
             break;
         case CommandKind::Step: words(line, std::to_string(command.steps)); break;
         case CommandKind::Scene: break;
+        case CommandKind::Take: words(line, number(command.x)); break;
+        case CommandKind::LetGo: break;
         default:
             if (command.scene != nullptr) sceneArguments(line, command.kind, *command.scene);
             break;

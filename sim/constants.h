@@ -30,3 +30,10 @@ inline constexpr float kContactFriction = 0.5f;       // largest slip force over
 // A point inside another cube pushes harder the deeper it lies, up to this share of the smaller
 // cube's edge.
 inline constexpr float kDeepestPush = 0.05f;
+
+// The grab's spring, per unit of the held point's mass: a corner of a cube of eight equal
+// corners lifts its cube 8 x 9.81 / kGrabStiffness = 0.2 below the target; the damping is
+// critical for the point alone.
+inline constexpr float kGrabStiffness = 400.0f;        // 1/s^2
+inline constexpr float kGrabDamping = 40.0f;           // 1/s
+inline constexpr float kMaxGrabAcceleration = 2000.0f;  // units/s^2: the pull's bound

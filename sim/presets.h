@@ -32,24 +32,26 @@ struct PreparedScene {
     float edge, stiffness, mass, tearForce;  // the first cube's
     bool elements;  // whether its cubes have volume elements
     int anchors;    // fixed points of the suspension
+    unsigned pinned;  // corners of the first cube that leave the moving chain (bit k: corner k)
     // Where the last cube's corner 0 stands in y.
     constexpr double lastY() const { return y + (cubes - 1) * static_cast<double>(edge); }
 };
 
 inline constexpr PreparedScene kPreparedScenes[] = {
-    {'1', 1, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'2', 2, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'3', 3, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'4', 4, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'5', 5, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'6', 6, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
-    {'7', 7, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
+    {'1', 1, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'2', 2, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'3', 3, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'4', 4, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'5', 5, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'6', 6, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
+    {'7', 7, 0.0f, 0.0f, 2.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0, 0},
     // Twenty small cubes; the camera follows the last.
-    {'s', 20, 0.0f, 0.0f, 2.0f, kSmallEdge, kSmallStiffness, kPointMass, kTearForceLow, true, 0},
+    {'s', 20, 0.0f, 0.0f, 2.0f, kSmallEdge, kSmallStiffness, kPointMass, kTearForceLow, true, 0, 0},
     // Four cubes, the first against the near wall.
-    {'q', 4, 0.0f, kNearWallY, 5.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0},
+    {'q', 4, 0.0f, kNearWallY, 5.0f, kStandardEdge, kStandardStiffness, kPointMass, kTearForceLow, true, 0,
+     1u << 0 | 1u << 3 | 1u << 4 | 1u << 7},
     // Three heavy cubes hanging from four fixed points, without volume elements.
-    {'p', 3, 0.0f, 5.5f, 8.0f, kStandardEdge, kStandardStiffness, kPendulumMass, kTearForceHigh, false, 4},
+    {'p', 3, 0.0f, 5.5f, 8.0f, kStandardEdge, kStandardStiffness, kPendulumMass, kTearForceHigh, false, 4, 0},
 };
 
 // The prepared scene of `key`, or null.

@@ -5,6 +5,7 @@
 #include "model/volume_element.h"
 #include "sim/constants.h"
 #include "sim/contact.h"
+#include "sim/grab.h"
 #include "sim/lanes.h"
 #include "sim/room.h"
 #include "sim/settings.h"
@@ -85,7 +86,10 @@ void stepWorld() {
         addForceToAll(pushForce);
     }
 
-    // Damping along the springs. Gravity and push move no point and change no link, so the
+    // A point held by the pointer
+    addGrabPull();
+
+    // Damping along the springs. Gravity, push and grab move no point and change no link, so the
     // damping forces that the springs' walk measured still hold. A walk that went on along the
     // links (links changed by hand, or a list longer than the order) did not measure them all,
     // and the list is walked again as it stands.

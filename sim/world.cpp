@@ -3,6 +3,7 @@
 #include "model/mass_point.h"
 #include "model/scene_storage.h"
 #include "sim/constants.h"
+#include "sim/grab.h"
 #include "sim/presets.h"
 #include "sim/settings.h"
 #include "sim/time_step.h"
@@ -76,4 +77,5 @@ void resetWorldState() {
     frameClockStarted = false;
     idleHooks = IdleHooks{};
     settings = SettingValues{};
+    letGo();
 }

@@ -11,6 +11,7 @@ add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/scene_files_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/scene_commands_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/contact_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/grab_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_support.cpp
 )
 target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_runner GTest::gtest)

@@ -255,6 +255,16 @@ TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
         {"set stiffness-scale 0", 1, "stiffness-scale out of range"},
         {"set damping -1", 1, "damping out of range"},
         {"set damping 1 2", 1, "extra argument '2' to set"},
+        {"set contact 1", 1, "contact must be on or off, got '1'"},
+        {"take 8", 1, "no point '8' in the moving chain (its points are 0 to 7)"},
+        {"take -1", 1, "no point '-1'"},
+        {"key q\ntake 16", 2, "its points are 0 to 15"},
+        {"scene\ncube 0 0 2\nattach\npin cube 2 far 0\ntake 7", 5, "its points are 0 to 6"},
+        {"scene\ntake 0", 2, "(this scene has none)"},
+        {"move 0 0 1000.5", 1, "Z out of range"},
+        {"move 1 2", 1, "move needs a target"},
+        {"let stay", 1, "did you mean let go"},
+        {"let go now", 1, "extra argument 'now' to let"},
     };
     for (const auto& c : cases) expectRejected(c.text, c.line, c.fragment);
 }
@@ -279,7 +289,8 @@ TEST(ScriptWriter, WritesEveryCommandAsALineThatReadsBackTheSame) {
         "step 0\nscene\ncube 0 0 2\ncube -1.5 3e2 0.1 edge 0.25 stiffness 1e-3 mass 3 damping 0 tear 1.17549435e-38"
         " elements off\nattach\nattach 3 tear 9.81 elements on\npin 2\npin cube 1 near top 5\n"
         "anchor 1 2 3 corner 7\nanchor -4 0.5 9 cube 3 corner 0 stiffness 1000 rest 0.7 tear 7000\nlead 2\n"
-        "set gravity 9.81\nset stiffness-scale 0.1\nset volume-stiffness 100000\nkey 1\n";
+        "set gravity 9.81\nset stiffness-scale 0.1\nset volume-stiffness 100000\nset contact on\nset own-weight off\n"
+        "take 0\nmove -1000 0.1 1e-3\nlet go\nkey 1\n";
     const Parsed read = parse(script);
     ASSERT_TRUE(read.ok) << read.error.line << ": " << read.error.message;
     std::string written;
