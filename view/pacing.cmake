@@ -9,6 +9,7 @@ if(NOT TARGET tremblo_pacing)
     ${PROJECT_SOURCE_DIR}/view/frame_view.cpp
     ${PROJECT_SOURCE_DIR}/view/view_orbit.cpp
     ${PROJECT_SOURCE_DIR}/view/view_controls.cpp
+    ${PROJECT_SOURCE_DIR}/view/pick.cpp
   )
   target_link_libraries(tremblo_pacing PUBLIC tremblo_core)
 endif()
