@@ -106,6 +106,27 @@ TEST_F(Contact, ACornerOrAnEdgeFallingOntoACubeStaysOutOfIt) {
     }
 }
 
+TEST_F(Contact, EveryFacePushesAlike) {
+    // A free cube pressed a fiftieth of its edge into each face of a pinned one in turn: the
+    // push on it is the same size whichever face it meets, and points straight out of that face.
+    const float offsets[6][3] = {{0, 0, -0.98f}, {0, 0, 0.98f}, {0, -0.98f, 0}, {0, 0.98f, 0}, {0.98f, 0, 0}, {-0.98f, 0, 0}};
+    float first = 0.0f;
+    for (const auto& o : offsets) {
+        SCOPED_TRACE(testing::Message() << o[0] << " " << o[1] << " " << o[2]);
+        resetWorld();
+        startWorld();
+        run("set contact on\nscene\ncube 0 0 5\npin 0 1 2 3 4 5 6 7\ncube " + std::to_string(o[0]) + " " +
+            std::to_string(o[1]) + " " + std::to_string(5.0f + o[2]) + "\nkey g\nstep 1\n");
+        Vec3 push{};
+        for (const MassPoint* p : sceneCubes()[1]->corners) push = Vec3{push.x + p->force.x, push.y + p->force.y, push.z + p->force.z};
+        const float size = std::sqrt(push.x * push.x + push.y * push.y + push.z * push.z);
+        const float along = (push.x * o[0] + push.y * o[1] + push.z * o[2]) / 0.98f;
+        EXPECT_GT(along, 0.999f * size) << "out of the face";
+        if (first == 0.0f) first = size;
+        EXPECT_NEAR(size, first, 0.01f * first);
+    }
+}
+
 TEST_F(Contact, FrictionHoldsASmallSidewaysLoadAndGivesWayToALargeOne) {
     // A cube resting on a pinned one, pushed along +y (a right drag's push acts on every point
     // alike, so only the free cube feels it). Its weight is 8 x 9.81; the bound is friction x that.
