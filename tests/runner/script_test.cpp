@@ -256,6 +256,7 @@ TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
         {"set damping -1", 1, "damping out of range"},
         {"set damping 1 2", 1, "extra argument '2' to set"},
         {"set contact 1", 1, "contact must be on or off, got '1'"},
+        {"set contact on 3", 1, "extra argument '3' to set"},
         {"take 8", 1, "no point '8' in the moving chain (its points are 0 to 7)"},
         {"take -1", 1, "no point '-1'"},
         {"key q\ntake 16", 2, "its points are 0 to 15"},
