@@ -38,10 +38,11 @@ struct ViewCamera {
 constexpr Colour kSpringColour{1.0f, 0.0f, 0.0f};
 constexpr Colour kPointColour{1.0f, 1.0f, 0.0f};
 constexpr float kPointEdge = 0.1f;  // edge of the cube drawn around each moving point
-// The grab: a line from the point held to its target, and a small cube at the target, in a
-// colour nothing else has.
+// The grab: a line from the point held to its target, and the edges of a small cube around the
+// target, in a colour nothing else has. The cube is larger than a point's, so that it still shows
+// around a point that has reached its target.
 constexpr Colour kGrabColour{1.0f, 1.0f, 1.0f};
-constexpr float kGrabTargetEdge = 0.06f;
+constexpr float kGrabTargetEdge = 0.16f;
 
 // One per front end that draws: it keeps that front end's camera target.
 struct FrameView {

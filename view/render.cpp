@@ -76,6 +76,6 @@ void drawGrab(const Vec3& point, const Vec3& target) {
     glVertex3fv(&target.x);
     glEnd();
     glTranslatef(target.x, target.y, target.z);
-    glutSolidCube(kGrabTargetEdge);
+    glutWireCube(kGrabTargetEdge);
     glTranslatef(-target.x, -target.y, -target.z);
 }

@@ -19,8 +19,8 @@ void drawSpring(const Vec3& a, const Vec3& b);
 // One moving point as a small yellow cube (edge 0.1) around its position.
 void drawPoint(const Vec3& position);
 
-// The point held by the grab and its target: a white line between them, a small white cube
-// (edge 0.06) at the target.
+// The point held by the grab and its target: a white line between them, the white edges of a
+// cube (edge 0.16) around the target.
 void drawGrab(const Vec3& point, const Vec3& target);
 
 // The window's view, turned and zoomed by its mouse controls (view_controls.h).
