@@ -39,19 +39,25 @@ bool haveDisplay(int argc, char** argv) {
     return false;
 }
 
-// The view's controls (middle button, wheel) take their events; the left and right buttons
-// go to the simulation's onMouse, through the run session, as they always did. The view is no
-// part of a run.
+// The view's controls (middle button, wheel) take their events; a left press with shift and
+// its release are the grab's; the other left and right events go to the simulation's onMouse,
+// through the run session, as they always did. The view is no part of a run.
 ViewControls& viewControls() {
     static ViewControls controls(windowView());
     return controls;
 }
 
 void onWindowMouse(int button, int state, int x, int y) {
-    if (!viewControls().mouse(button, state, x, y)) onRunMouse(button, state, x, y);
+    if (viewControls().mouse(button, state, x, y)) return;
+    const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+    if (onRunGrabMouse(button, state, shift, x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT))) return;
+    onRunMouse(button, state, x, y);
 }
 
-void onWindowMotion(int x, int y) { viewControls().motion(x, y); }
+void onWindowMotion(int x, int y) {
+    viewControls().motion(x, y);
+    onRunGrabMotion(x, y, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+}
 
 #ifdef FREEGLUT
 const char* programName = "tremblo";
@@ -112,7 +118,8 @@ int main(int argc, char** argv) {
     glutKeyboardFunc(onRunKey);
     glutMouseFunc(onWindowMouse);
     glutIdleFunc(onRunIdle);
-    // Added: a drag with the middle button held turns the view.
+    // Added: a drag with the middle button held turns the view, one with shift and the left
+    // button pulls the point taken.
     glutMotionFunc(onWindowMotion);
 #ifdef FREEGLUT
     // Closing the window ends the recording, and then the program.

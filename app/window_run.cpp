@@ -21,6 +21,7 @@
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_pacing.h"
+#include "view/grab_controls.h"
 #include "view/render.h"
 
 namespace {
@@ -59,6 +60,8 @@ bool windowIdleCall() {
     onIdle();
     return !frameDue;
 }
+
+GrabControls grabControls([](const ScriptCommand& command) { return session->command(command); });
 
 bool startsWith(const char* arg, const char* prefix) { return std::strncmp(arg, prefix, std::strlen(prefix)) == 0; }
 
@@ -190,8 +193,10 @@ void onRunIdle() {
 
 void onRunDisplay() {
     onDisplay();
-    // A frame was drawn: the steps since the last one go out.
-    if (recorder == nullptr || stepsSinceFrame != 0) return;
+    if (stepsSinceFrame != 0) return;
+    // A frame was drawn: the grab's target, if it moved, then the steps since the last one go out.
+    grabControls.frame();
+    if (recorder == nullptr) return;
     const bool wasGood = recorder->good();
     recorder->flush();
     // Said at once, on the console and in the window's title, not only when the window
@@ -207,6 +212,13 @@ void onRunDisplay() {
 
 void onRunKey(unsigned char key, int x, int y) { session->key(key, x, y); }
 void onRunMouse(int button, int state, int x, int y) { session->mouse(button, state, x, y); }
+
+bool onRunGrabMouse(int button, int state, bool shift, int x, int y, int width, int height) {
+    return grabControls.mouse(button, state, shift, x, y, windowCamera(), width, height);
+}
+void onRunGrabMotion(int x, int y, int width, int height) {
+    grabControls.motion(x, y, windowCamera(), width, height);
+}
 
 bool endWindowRun() {
     if (ended || recorder == nullptr) return endWritten;

@@ -40,6 +40,11 @@ void onRunIdle();
 void onRunDisplay();
 void onRunKey(unsigned char key, int x, int y);
 void onRunMouse(int button, int state, int x, int y);
+// The grab (view/grab_controls.h), its take, move and let go carried out and recorded through
+// the session like keys. `shift`: the shift key was down; width x height: the window's size.
+// onRunGrabMouse is true when the event was the grab's. The moves go out at drawn frames.
+bool onRunGrabMouse(int button, int state, bool shift, int x, int y, int width, int height);
+void onRunGrabMotion(int x, int y, int width, int height);
 
 // Ends the recording (the window closes); once only. Returns false, having said so, when the
 // recording could not be written whole.

@@ -10,9 +10,10 @@ add_executable(tremblo_pacing_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/view/frame_view_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/view/view_orbit_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/view/pick_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/view/grab_controls_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_support.cpp
 )
-target_link_libraries(tremblo_pacing_tests PRIVATE tremblo_pacing tremblo_core GTest::gtest)
+target_link_libraries(tremblo_pacing_tests PRIVATE tremblo_pacing tremblo_run GTest::gtest)
 gtest_discover_tests(tremblo_pacing_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 
 if(TARGET tremblo)

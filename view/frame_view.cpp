@@ -3,6 +3,7 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/spring_list.h"
+#include "sim/grab.h"
 #include "sim/world.h"
 
 namespace {
@@ -55,4 +56,8 @@ void describeFrame(FrameView& frame) {
     for (const MassPoint* p = chainHead->next; p != nullptr; p = p->next) {
         if (nearTheRoom(p->position)) frame.points.push_back(p->position);
     }
+
+    frame.grabbing = grab.point != nullptr && nearTheRoom(grab.point->position) && nearTheRoom(grab.target);
+    frame.grabPoint = frame.grabbing ? grab.point->position : Vec3{};
+    frame.grabTarget = frame.grabbing ? grab.target : Vec3{};
 }

@@ -38,6 +38,11 @@ struct ViewCamera {
 constexpr Colour kSpringColour{1.0f, 0.0f, 0.0f};
 constexpr Colour kPointColour{1.0f, 1.0f, 0.0f};
 constexpr float kPointEdge = 0.1f;  // edge of the cube drawn around each moving point
+// The grab: a line from the point held to its target, and the edges of a small cube around the
+// target, in a colour nothing else has. The cube is larger than a point's, so that it still shows
+// around a point that has reached its target.
+constexpr Colour kGrabColour{1.0f, 1.0f, 1.0f};
+constexpr float kGrabTargetEdge = 0.16f;
 
 // One per front end that draws: it keeps that front end's camera target.
 struct FrameView {
@@ -46,6 +51,8 @@ struct FrameView {
     std::vector<Vec3> springEnds;    // ends a then b of every listed spring, in list order
     std::vector<Vec3> points;        // position of every moving point, in chain order
     // Left out of both: a spring with an end, a point, not nearTheRoom (camera.h).
+    bool grabbing = false;           // a point is held (sim/grab.h), and it and its target are near the room
+    Vec3 grabPoint{}, grabTarget{};
     CameraTarget target;             // follows the lead cube, keeping the last finite target
     ViewOrbit orbit;                 // the person's turn and zoom of the view; the fixed view at first
 };

@@ -29,6 +29,7 @@ void drawFrame() {
     drawRoom();
     for (std::size_t i = 0; i < frame.springEnds.size(); i += 2) drawSpring(frame.springEnds[i], frame.springEnds[i + 1]);
     for (const Vec3& p : frame.points) drawPoint(p);
+    if (frame.grabbing) drawGrab(frame.grabPoint, frame.grabTarget);
 
     glFlush();
     glutSwapBuffers();
@@ -50,6 +51,7 @@ void onReshape(int width, int height) {
 }
 
 ViewOrbit& windowView() { return frame.orbit; }
+const ViewCamera& windowCamera() { return frame.camera; }
 
 void drawSpring(const Vec3& a, const Vec3& b) {
     glBegin(GL_LINES);
@@ -65,4 +67,15 @@ void drawPoint(const Vec3& p) {
     glTranslatef(p.x, p.y, p.z);
     glutSolidCube(kPointEdge);
     glTranslatef(-p.x, -p.y, -p.z);
+}
+
+void drawGrab(const Vec3& point, const Vec3& target) {
+    glColor3f(kGrabColour.r, kGrabColour.g, kGrabColour.b);
+    glBegin(GL_LINES);
+    glVertex3fv(&point.x);
+    glVertex3fv(&target.x);
+    glEnd();
+    glTranslatef(target.x, target.y, target.z);
+    glutWireCube(kGrabTargetEdge);
+    glTranslatef(-target.x, -target.y, -target.z);
 }

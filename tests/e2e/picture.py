@@ -11,6 +11,7 @@ NEAR_WALL = (0, 102, 196)
 FAR_WALL = (0, 0, 196)
 SPRING = (255, 0, 0)
 POINT = (255, 255, 0)
+GRAB = (255, 255, 255)
 
 # Rasterisers may differ in the last bit or two.
 TOLERANCE = 3

@@ -20,6 +20,7 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
+from picture import GRAB, POINT, body_box  # noqa: E402
 from xsession import Demo, XServer, wait_for  # noqa: E402
 
 END_LINE = re.compile(r"# end: state hash ([0-9a-f]{16}) after (\d+) steps\n\Z")
@@ -77,6 +78,27 @@ def test_recorded_session(program, sim, server, workdir):
     for line in ("key 3\n", "press left 250 450\n", "release left 500 380\n", "press right 300 300\n",
                  "release right 500 250\n", "key x\n", "key g\n"):
         check(line in text, "the recording holds %r" % line)
+
+
+def test_grab(program, sim, server, workdir):
+    """A shift + left drag up from a point of the resting cube: drawn while held, recorded, replayed."""
+    run, boxes, held = os.path.join(workdir, "grab.sim"), [None], []
+    demo = Demo(program, server, workdir, args=["--record", run])
+    try:
+        wait_for(lambda: boxes.append(body_box(demo.screenshot())) or None not in boxes[-2:]
+                 and boxes[-1].within(boxes[-2], 1), "the cube to come to rest", interval=0.5)
+        x, y = min(demo.screenshot().where(POINT), key=lambda p: p[1])  # the top of the highest point drawn
+        demo.drag(1, (x, y + 2), (x, y - 100), hold=0.5, modifier="shift",
+                  before_release=lambda: held.append(demo.screenshot().count(GRAB)))
+        wait_for(lambda: "let go" in read(run), "the recording to hold the release")
+        check(held[0] > 20 and demo.screenshot().count(GRAB) == 0, "the grab drawn while held only: %d" % held[0])
+        demo.close()
+        demo.process.wait(timeout=60)
+    finally:
+        demo.stop()
+    text = replays_to_its_end(sim, run)
+    check(re.search(r"^take \d+\n(step \d+\n)*move .*\n(step \d+\n|move .*\n)*let go\n", text, re.M)
+          and "press left" not in text, "a grab's lines, no push: %r" % text)
 
 
 def test_played_then_recorded(program, sim, server, workdir, stop_signal):
@@ -159,6 +181,8 @@ def main():
               "status 2, before any window; a failed start loses no file")
         test_recorded_session(program, sim, server, workdir)
         print("ok: keys and drags recorded, the window closed: tremblo-sim replays the run to the hash at its end")
+        test_grab(program, sim, server, workdir)
+        print("ok: a shift + left drag takes a point, drawn while held, recorded as take, move and let go")
         for stop_signal in (signal.SIGTERM, signal.SIGHUP):
             test_played_then_recorded(program, sim, server, workdir, stop_signal)
         print("ok: a run played, then a key of the person's, then a kill or a closed terminal: the recording "

@@ -153,14 +153,21 @@ class Demo:
         """A drag with the right button (X button 3) between two window positions."""
         self.drag(3, start, end)
 
-    def drag(self, button, start, end, hold=0.0):
+    def drag(self, button, start, end, hold=0.0, modifier=None, before_release=None):
         """A drag with X button `button` (1 left, 3 right) between two window positions, held
-        `hold` seconds at its end before the release."""
+        `hold` seconds at its end, then before_release() and the release; with the X key
+        `modifier` ('shift') held throughout."""
         self._xdotool("mousemove", "--window", self.window, "--sync", str(start[0]), str(start[1]))
+        if modifier:
+            self._xdotool("keydown", modifier)
         self._xdotool("mousedown", str(button))
         self._xdotool("mousemove", "--window", self.window, "--sync", str(end[0]), str(end[1]))
         time.sleep(hold)
+        if before_release:
+            before_release()
         self._xdotool("mouseup", str(button))
+        if modifier:
+            self._xdotool("keyup", modifier)
 
     def close(self):
         """Closes the window as a window manager's close button does: WM_DELETE_WINDOW. (This
