@@ -38,6 +38,10 @@ struct ViewCamera {
 constexpr Colour kSpringColour{1.0f, 0.0f, 0.0f};
 constexpr Colour kPointColour{1.0f, 1.0f, 0.0f};
 constexpr float kPointEdge = 0.1f;  // edge of the cube drawn around each moving point
+// The grab: the line from the held point to its target, and the cube that marks the target, in
+// a colour the room and the bodies do not use.
+constexpr Colour kGrabColour{0.0f, 1.0f, 0.5f};
+constexpr float kGrabTargetEdge = 0.15f;
 
 // One per front end that draws: it keeps that front end's camera target.
 struct FrameView {
