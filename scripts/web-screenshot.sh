@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Remakes docs/web-screenshot.png and docs/web-phone.png: builds the site and runs the page's
-# end-to-end tests, which save a picture of the whole page once the twenty-cube row has landed,
-# and one of the page on a phone (390 x 844 at scale 3).
+# Remakes docs/web-screenshot.png, docs/web-phone.png and docs/web-grab-bridge.png: builds the
+# site and runs the page's end-to-end tests, which save a picture of the whole page once the
+# twenty-cube row has landed, and one of the page on a phone (390 x 844 at scale 3); then the
+# bridge pulled down by the grab (scripts/web-grab-picture.mjs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 make web >/dev/null
@@ -11,3 +12,4 @@ bash scripts/install-deps.sh chromium
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 node tests/web/page_test.mjs build-web --screenshot docs/web-screenshot.png
 node tests/web/screens_test.mjs build-web build/tools/tremblo-sim --screenshot docs/web-phone.png
+node scripts/web-grab-picture.mjs build-web docs/web-grab-bridge.png

@@ -61,4 +61,10 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.screens
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/screens_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
   set_tests_properties(web.screens PROPERTIES LABELS web TIMEOUT 900)
+
+  # The grab on a phone: a finger drags one block by a corner; the run replays natively and from
+  # its shared address.
+  add_test(NAME web.grab
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/grab_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.grab PROPERTIES LABELS web TIMEOUT 600)
 endif()

@@ -12,6 +12,7 @@
 #include "interaction/console_text.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "model/mass_point.h"
 #include "run/apply_command.h"
 #include "run/run_recorder.h"
 #include "run/run_session.h"
@@ -19,11 +20,14 @@
 #include "run/script_runner.h"
 #include "run/state_hash.h"
 #include "sim/energy.h"
+#include "sim/grab.h"
 #include "sim/scene_counts.h"
 #include "sim/settings.h"
 #include "sim/world.h"
+#include "view/camera.h"
 #include "view/frame_clock.h"
 #include "view/frame_view.h"
+#include "view/pick.h"
 #include "view/view_controls.h"
 #include "web/page_loop.h"
 
@@ -65,6 +69,26 @@ constexpr std::uint64_t kStepsWorthKeeping = 10000;
 
 bool linkPlaying() { return linkPlays && pageSession().playing(); }
 
+// The point the person's pointer took, and the plane it is dragged in: through where the point
+// was at the take, facing the eye. The core lets go of it on a restart, a scene command or a
+// pin, and a run's own `take` replaces it; the pointer's grab is over then.
+const MassPoint* pointerHolds = nullptr;
+Vec3 dragPlaneThrough{};
+
+bool pointerStillHolds() { return pointerHolds != nullptr && grab.point == pointerHolds; }
+
+// What webGrab hands the script: whose grab it is (0 none, 1 a run's, 2 the pointer's); whether
+// it can be drawn (1: the point and the target are near the room, as camera.h has it); then the
+// held point's position and the target.
+float grabShown[8];
+
+void pointerLetsGo() {
+    if (pointerStillHolds()) pageSession().command(ScriptCommand{CommandKind::LetGo, 0, 0, 0, 0, 0, 0});
+    pointerHolds = nullptr;
+}
+
+float withinScene(float v) { return v < -kMaxPosition ? -kMaxPosition : v > kMaxPosition ? kMaxPosition : v; }
+
 std::string stillPlaying() {
     return linkPlays ? "the linked run is still playing; its end hands the scene over"
                      : "the scene from the panel is still playing its steps: wait for its end, or start a new scene";
@@ -80,6 +104,9 @@ bool playBuffer(const char* source, bool pauseAtEnd) {
         return false;
     }
     if (pauseAtEnd) pauseAtEndOfRun();
+    // The person's input waits while a run plays: a point the pointer holds is let go first
+    // (the pointer takes none while a run plays).
+    pointerLetsGo();
     // Any scene of the panel's still playing ends here, its recording as far as it went.
     pageSession().play(std::move(runBytes), std::move(commands));
     runBytes = std::string();
@@ -180,6 +207,62 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     return 1;
 }
 
+// The grab, in window pixels of a picture width x height, y down, seen through the camera of the
+// frame drawn last (what the person sees). Takes the moving point drawn nearest (x, y) within
+// `radius` pixels, as a `take` command of the run: its number, or -1 when none is that near or
+// while a run plays (the person's input waits for its end), and then nothing is taken.
+EMSCRIPTEN_KEEPALIVE int webGrabTake(double x, double y, int width, int height, double radius) {
+    if (pageSession().playing()) return -1;
+    const PointPick pick = pickMovingPoint(frame.camera, width, height, x, y, radius);
+    if (pick.number < 0) return -1;
+    ScriptCommand take{CommandKind::Take, 0, 0, 0, pick.number, 0, 0};
+    if (!pageSession().command(take) || grab.point == nullptr) return -1;
+    personActed = true;
+    pointerHolds = grab.point;
+    dragPlaneThrough = pick.at;
+    return pick.number;
+}
+
+// Moves the target of the pointer's grab to where the ray through (x, y) meets its plane, as a
+// `move` command of the run: 1. 0 when the pointer holds nothing any more (the core let go, or
+// a run started), and then nothing is recorded.
+EMSCRIPTEN_KEEPALIVE int webGrabMove(double x, double y, int width, int height) {
+    if (!pointerStillHolds()) {
+        pointerHolds = nullptr;
+        return 0;
+    }
+    Vec3 target;
+    if (!pointerOnPlane(frame.camera, width, height, x, y, dragPlaneThrough, target)) return 1;
+    SceneArguments move;
+    // Within the positions a run may hold, so that the recording reads back.
+    move.at[0] = withinScene(target.x);
+    move.at[1] = withinScene(target.y);
+    move.at[2] = withinScene(target.z);
+    ScriptCommand command{CommandKind::Move, 0, 0, 0, 0, 0, 0};
+    command.scene = HeldArguments(move);
+    pageSession().command(command);
+    return 1;
+}
+
+// The pointer lets go: a `let go` command of the run, unless the core let go already.
+EMSCRIPTEN_KEEPALIVE void webGrabLetGo() { pointerLetsGo(); }
+
+// The grab as the core holds it: 8 floats (see grabShown).
+EMSCRIPTEN_KEEPALIVE const float* webGrab() {
+    const MassPoint* p = grab.point;
+    grabShown[0] = p == nullptr ? 0.0f : pointerStillHolds() ? 2.0f : 1.0f;
+    grabShown[1] = p != nullptr && nearTheRoom(p->position) && nearTheRoom(grab.target) ? 1.0f : 0.0f;
+    if (grabShown[1] != 0.0f) {
+        const Vec3 at[2] = {p->position, grab.target};
+        for (int i = 0; i < 2; ++i) {
+            grabShown[2 + 3 * i] = at[i].x;
+            grabShown[3 + 3 * i] = at[i].y;
+            grabShown[4 + 3 * i] = at[i].z;
+        }
+    }
+    return grabShown;
+}
+
 // The physical settings (sim/settings.h): name, unit, whether it is a switch (1: its value is
 // 0 or 1, off or on), range and design value, current value.
 EMSCRIPTEN_KEEPALIVE int webSettingCount() { return kSettingCount; }
@@ -242,10 +325,12 @@ EMSCRIPTEN_KEEPALIVE int webSpringEndCount() { return static_cast<int>(frame.spr
 EMSCRIPTEN_KEEPALIVE const Vec3* webPoints() { return frame.points.data(); }
 EMSCRIPTEN_KEEPALIVE int webPointCount() { return static_cast<int>(frame.points.size()); }
 
-// The springs' and points' colours (r, g, b each) and the points' cube edge.
+// The springs' and points' colours (r, g, b each) and the points' cube edge; the grab's colour
+// and the edge of the cube that marks its target.
 EMSCRIPTEN_KEEPALIVE const float* webStyle() {
-    static const float style[7] = {kSpringColour.r, kSpringColour.g, kSpringColour.b, kPointColour.r,
-                                   kPointColour.g,  kPointColour.b,  kPointEdge};
+    static const float style[11] = {kSpringColour.r, kSpringColour.g, kSpringColour.b, kPointColour.r,
+                                    kPointColour.g,  kPointColour.b,  kPointEdge,      kGrabColour.r,
+                                    kGrabColour.g,   kGrabColour.b,   kGrabTargetEdge};
     return style;
 }
 

@@ -10,7 +10,8 @@ const STATUS_DOUBLES = 8;        // in the order of StatusField in web/page_expo
 const FLAG_BITS = { gravity: 1, volume: 2, plastic: 4, breakable: 8, pushInYZ: 16 };
 const CAMERA_DOUBLES = 15;       // eye, target, up, then left, right, bottom, top, near, far
 const ROOM_QUADS = 3, QUAD_FLOATS = 15;  // a quad: its colour, then 4 corners
-const STYLE_FLOATS = 7;          // spring colour, point colour, the points' cube edge
+const STYLE_FLOATS = 11;         // spring colour, point colour, the points' cube edge, grab colour, target's cube edge
+const GRAB_FLOATS = 8;           // whose grab (0 none, 1 a run's, 2 the pointer's), drawable, the point, the target
 
 export async function loadModule() {
   // createTremblo: tremblo.js, loaded by index.html before the page's scripts.
@@ -58,6 +59,20 @@ export class ModuleApi {
   turnView(dx, dy) { this.#m._webTurnView(dx, dy); }
   zoomView(factor) { this.#m._webZoomView(factor); }
   resetView() { this.#m._webResetView(); }
+
+  // --- The grab: window pixels of a width x height picture, y down, seen as last drawn -------
+
+  // Takes the moving point drawn nearest (x, y) within `radius` pixels, as a command of the run:
+  // its number, or null when none is that near or while a run plays (nothing is taken then).
+  takePoint(x, y, width, height, radius) {
+    const number = this.#m._webGrabTake(x, y, width, height, radius);
+    return number < 0 ? null : number;
+  }
+  // Moves the pointer's grab's target under (x, y), as a command of the run: false when the
+  // pointer holds nothing any more (a restart, a scene or a pin let go).
+  moveGrab(x, y, width, height) { return this.#m._webGrabMove(x, y, width, height) !== 0; }
+  // The pointer lets go, as a command of the run (nothing when the core let go already).
+  letGo() { this.#m._webGrabLetGo(); }
 
   // --- Runs ------------------------------------------------------------------------------------
 
@@ -142,12 +157,18 @@ export class ModuleApi {
   // { camera: { eye, target, up: [x, y, z], left, right, bottom, top, near, far },
   //   room: [{ colour: [r, g, b], corners: Float32Array of 4 corners' x, y, z }] (3 quads),
   //   springSegments, points: Float32Arrays of x, y, z (two ends a segment, one a point),
-  //   springColour, pointColour: [r, g, b], pointEdge }
+  //   springColour, pointColour: [r, g, b], pointEdge,
+  //   grab: null, or { byPointer: the person's pointer holds it, drawn: whether to draw it
+  //     (the point and the target are near the room), point, target: [x, y, z] },
+  //   grabColour: [r, g, b], grabEdge: the target's cube }
   // springSegments and points lie in the module's memory: use them before the next call into it.
   frame() {
     const m = this.#m;
     m._webDescribeFrame();
     const c = [...this.#f64(m._webCamera(), CAMERA_DOUBLES)];
+    const g = this.#f32(m._webGrab(), GRAB_FLOATS);
+    const grab = g[0] === 0 ? null : { byPointer: g[0] === 2, drawn: g[1] !== 0,
+      point: [...g.subarray(2, 5)], target: [...g.subarray(5, 8)] };
     const room = [];
     const quads = this.#f32(m._webRoom(), ROOM_QUADS * QUAD_FLOATS);
     for (let q = 0; q < ROOM_QUADS; ++q) {
@@ -163,6 +184,9 @@ export class ModuleApi {
       springColour: [...this.#style.subarray(0, 3)],
       pointColour: [...this.#style.subarray(3, 6)],
       pointEdge: this.#style[6],
+      grab,
+      grabColour: [...this.#style.subarray(7, 10)],
+      grabEdge: this.#style[10],
     };
   }
 }

@@ -2,6 +2,7 @@
 // keys and drags on the canvas, and the control panel.
 import { installCapture } from './capture.js';
 import { EnergyPlot, SERIES } from './energy_plot.js';
+import { GrabControl } from './grab_control.js';
 import { loadModule } from './module_api.js';
 import { PointerInput } from './pointer_input.js';
 import { Renderer } from './renderer.js';
@@ -35,7 +36,10 @@ function showFlags(flags) {
 
 function tick() {
   if (api.runUntilFrame()) {
-    renderer.draw(api.frame());
+    grab.flush();
+    const frame = api.frame();
+    grab.follow(frame.grab);
+    renderer.draw(frame);
     plot.add(performance.now(), api.status().energy);
     setTimeout(tick, 0);
   } else {
@@ -108,8 +112,10 @@ document.addEventListener('keydown', (event) => {
   key(code);
 });
 
-const viewControls = installViewControls(api, document.getElementById('reset-view'), document.getElementById('touch-right'));
-const input = new PointerInput(canvas, { mouse, ...viewControls });
+const touchRight = document.getElementById('touch-right');
+const viewControls = installViewControls(api, document.getElementById('reset-view'), touchRight);
+const grab = new GrabControl(api, document.getElementById('grab'), touchRight);
+const input = new PointerInput(canvas, { mouse, ...viewControls, grab });
 
 // --- The panel -----------------------------------------------------------------------------------
 

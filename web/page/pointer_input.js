@@ -9,6 +9,10 @@
 // (pinch) and turns (both fingers moving) the view, and the first finger's press then ends
 // with no release, so it pushes nothing. The page does not scroll or zoom under a finger on
 // the picture (touch-action: none in page.css).
+//
+// The grab: while grab.on() says so, a left or one-finger drag takes the moving point drawn
+// nearest the press instead (a shift + left drag always does), drags it and lets it go at the
+// release; it pushes nothing, also when no point is near. A second finger lets go.
 
 export const WINDOW_WIDTH = 800, WINDOW_HEIGHT = 600;
 // The toolkit's codes: buttons 0 left, 1 middle, 2 right, 3 and 4 the wheel's notches;
@@ -21,19 +25,24 @@ const BUTTON_BITS = [1, 4, 2];
 // about 11% away, as one of the window's wheel notches does.
 const WHEEL_NOTCH_PIXELS = 100, WHEEL_NOTCH_FARTHER = 1 / 0.9;
 const WHEEL_LINE_PIXELS = 16;
+// How near the press a point must be drawn to be taken, CSS pixels: a finger covers more of
+// the picture than a mouse's pointer, and a phone draws a block's corners close together.
+const GRAB_RADIUS = { mouse: 12, pen: 12, touch: 28 };
 
 export class PointerInput {
   // handlers: mouse(button, state, x, y): the simulation's mouse callback;
   //   view: { mouse(button, state, x, y) -> true when the event is the view's, motion(x, y),
   //           turn(dx, dy) in window pixels, zoom(factor) of the eye's distance };
-  //   touchButton(): 0 or 2, the button a one-finger drag acts as.
+  //   touchButton(): 0 or 2, the button a one-finger drag acts as;
+  //   grab: { on(), take(x, y, radius), drag(x, y), release() }, window pixels (GrabControl).
   constructor(canvas, handlers) {
     this.canvas = canvas;
     this.handlers = handlers;
     this.position = { x: 0, y: 0 };  // the last pointer position, window pixels
     this.held = new Set();            // mouse and pen buttons pressed on the picture
+    this.leftGrabs = false;           // the left button is down for the grab
     this.touches = new Map();         // finger -> position, window pixels (fractional)
-    this.dragTouch = null;            // { id, button } of the finger that drags for the simulation
+    this.dragTouch = null;            // { id, button } or { id, grabs } of the finger that drags for the simulation
     this.gesture = null;              // { distance, x, y } of the first two fingers
     const on = (type, f) => canvas.addEventListener(type, f, { passive: false });
     on('pointerdown', (e) => (e.pointerType === 'touch' ? this.#touchDown(e) : this.#buttonDown(e)));
@@ -51,6 +60,13 @@ export class PointerInput {
     const r = this.canvas.getBoundingClientRect();
     const x = (event.clientX - r.left) * WINDOW_WIDTH / r.width, y = (event.clientY - r.top) * WINDOW_HEIGHT / r.height;
     return exact ? { x, y } : { x: Math.floor(x), y: Math.floor(y) };
+  }
+
+  // The grab's press at a pointer event: its exact window pixel, the radius in window pixels.
+  #take(event) {
+    const p = this.#windowPixel(event, true);
+    const r = this.canvas.getBoundingClientRect();
+    this.handlers.grab.take(p.x, p.y, (GRAB_RADIUS[event.pointerType] ?? GRAB_RADIUS.mouse) * WINDOW_WIDTH / r.width);
   }
 
   #press(button, p) {
@@ -74,8 +90,17 @@ export class PointerInput {
     if (event.button < LEFT || event.button > RIGHT) return;
     this.#capture(event);
     this.position = this.#windowPixel(event);
-    this.held.add(event.button);
-    this.#press(event.button, this.position);
+    this.#buttonPressed(event.button, event);
+  }
+
+  #buttonPressed(button, event) {
+    if (button === LEFT && (event.shiftKey || this.handlers.grab.on())) {
+      this.leftGrabs = true;
+      this.#take(event);
+      return;
+    }
+    this.held.add(button);
+    this.#press(button, this.position);
   }
 
   #buttonMove(event) {
@@ -84,17 +109,30 @@ export class PointerInput {
     const b = event.button;
     if (b >= LEFT && b <= RIGHT) {
       if (event.buttons & BUTTON_BITS[b]) {
-        if (!this.held.has(b)) { this.held.add(b); this.#press(b, this.position); }
-      } else if (this.held.delete(b)) {
-        this.#release(b, this.position);
+        if (!this.held.has(b) && !(b === LEFT && this.leftGrabs)) this.#buttonPressed(b, event);
+      } else {
+        this.#buttonReleased(b);
       }
+    }
+    if (this.leftGrabs) {
+      const exact = this.#windowPixel(event, true);
+      this.handlers.grab.drag(exact.x, exact.y);
     }
     if (this.held.has(MIDDLE)) this.handlers.view.motion(this.position.x, this.position.y);
   }
 
   #buttonUp(event) {
     this.position = this.#windowPixel(event);
-    if (this.held.delete(event.button)) this.#release(event.button, this.position);
+    this.#buttonReleased(event.button);
+  }
+
+  #buttonReleased(button) {
+    if (button === LEFT && this.leftGrabs) {
+      this.leftGrabs = false;
+      this.handlers.grab.release();
+    } else if (this.held.delete(button)) {
+      this.#release(button, this.position);
+    }
   }
 
   #wheel(event) {
@@ -111,9 +149,15 @@ export class PointerInput {
     this.touches.set(event.pointerId, exact);
     if (this.touches.size === 1) {
       this.position = this.#windowPixel(event);
-      this.dragTouch = { id: event.pointerId, button: this.handlers.touchButton() };
-      this.#press(this.dragTouch.button, this.position);
+      if (this.handlers.grab.on()) {
+        this.dragTouch = { id: event.pointerId, grabs: true };
+        this.#take(event);
+      } else {
+        this.dragTouch = { id: event.pointerId, button: this.handlers.touchButton() };
+        this.#press(this.dragTouch.button, this.position);
+      }
     } else if (this.touches.size === 2) {
+      if (this.dragTouch?.grabs) this.handlers.grab.release();
       this.dragTouch = null;  // pressed, never released: no push
       this.gesture = this.#measure();
     }
@@ -122,7 +166,11 @@ export class PointerInput {
   #touchMove(event) {
     if (!this.touches.has(event.pointerId)) return;
     this.touches.set(event.pointerId, this.#windowPixel(event, true));
-    if (this.dragTouch?.id === event.pointerId) this.position = this.#windowPixel(event);
+    if (this.dragTouch?.id === event.pointerId) {
+      this.position = this.#windowPixel(event);
+      const at = this.touches.get(event.pointerId);
+      if (this.dragTouch.grabs) this.handlers.grab.drag(at.x, at.y);
+    }
     if (this.gesture && this.touches.size >= 2) {
       const now = this.#measure();
       this.handlers.view.zoom(this.gesture.distance / now.distance);
@@ -134,7 +182,8 @@ export class PointerInput {
   #touchUp(event) {
     if (this.dragTouch?.id === event.pointerId) {
       this.position = this.#windowPixel(event);
-      this.#release(this.dragTouch.button, this.position);
+      if (this.dragTouch.grabs) this.handlers.grab.release();
+      else this.#release(this.dragTouch.button, this.position);
       this.dragTouch = null;
     }
     this.#forget(event.pointerId);
@@ -145,13 +194,19 @@ export class PointerInput {
     if (this.touches.size < 2) this.gesture = null;
   }
 
-  // The browser took the pointer back: its drag ends without a release, so it pushes nothing.
+  // The browser took the pointer back: its drag ends without a release, so it pushes nothing;
+  // a held point is let go.
   #cancel(event) {
     if (event.pointerType === 'touch') {
-      if (this.dragTouch?.id === event.pointerId) this.dragTouch = null;
+      if (this.dragTouch?.id === event.pointerId) {
+        if (this.dragTouch.grabs) this.handlers.grab.release();
+        this.dragTouch = null;
+      }
       this.#forget(event.pointerId);
     } else {
       this.held.clear();
+      if (this.leftGrabs) this.handlers.grab.release();
+      this.leftGrabs = false;
     }
   }
 

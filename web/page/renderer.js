@@ -1,6 +1,7 @@
 // Draws a frame of the simulation with WebGL2: the room's quads in their colours, every spring
-// as a red line, every moving point as a yellow cube, seen through the window's camera. No
-// lighting, like the window. Scene units, z up.
+// as a red line, every moving point as a yellow cube, seen through the window's camera; and a
+// held point's grab, a line to its target and a cube there, over everything. No lighting, like
+// the window. Scene units, z up.
 
 const VERTEX_SHADER = `#version 300 es
 in vec3 position;
@@ -70,6 +71,7 @@ export class Renderer {
     this.roomBuffer = gl.createBuffer();
     this.springBuffer = gl.createBuffer();
     this.pointBuffer = gl.createBuffer();
+    this.grabBuffer = gl.createBuffer();
     this.cubeBuffer = gl.createBuffer();
     this.cubeVertices = unitCube();
     gl.bindBuffer(gl.ARRAY_BUFFER, this.cubeBuffer);
@@ -151,6 +153,28 @@ export class Renderer {
       gl.vertexAttribPointer(this.loc.position, 3, gl.FLOAT, false, 0, 0);
       gl.drawArraysInstanced(gl.TRIANGLES, 0, this.cubeVertices.length / 3, count);
       gl.vertexAttribDivisor(this.loc.offset, 0);
+      gl.disableVertexAttribArray(this.loc.offset);
     }
+
+    if (frame.grab?.drawn) this.#drawGrab(frame);
+  }
+
+  // The line from the held point to its target and the cube that marks the target, in front of
+  // whatever lies between them and the eye.
+  #drawGrab(frame) {
+    const gl = this.gl;
+    const { point, target } = frame.grab;
+    gl.disable(gl.DEPTH_TEST);
+    gl.uniform3f(this.loc.colour, ...frame.grabColour);
+    gl.vertexAttrib3f(this.loc.offset, 0, 0, 0);
+    gl.uniform1f(this.loc.scale, 1);
+    this.#positions(this.grabBuffer, new Float32Array([...point, ...target]));
+    gl.drawArrays(gl.LINES, 0, 2);
+    gl.vertexAttrib3f(this.loc.offset, ...target);
+    gl.uniform1f(this.loc.scale, frame.grabEdge);
+    gl.bindBuffer(gl.ARRAY_BUFFER, this.cubeBuffer);
+    gl.vertexAttribPointer(this.loc.position, 3, gl.FLOAT, false, 0, 0);
+    gl.drawArrays(gl.TRIANGLES, 0, this.cubeVertices.length / 3);
+    gl.enable(gl.DEPTH_TEST);
   }
 }
