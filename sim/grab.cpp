@@ -27,15 +27,19 @@ void letGo() { grab = Grab{}; }
 void addGrabPull() {
     MassPoint* p = grab.point;
     if (p == nullptr) return;
-    const Vec3 reach = grab.target - p->position;
-    Vec3 pull{kGrabStiffness * reach.x - kGrabDamping * p->velocity.x,
-              kGrabStiffness * reach.y - kGrabDamping * p->velocity.y,
-              kGrabStiffness * reach.z - kGrabDamping * p->velocity.z};
-    const float size = length(pull);
-    if (!std::isfinite(size)) return;  // a scene that has blown up gets no pull
-    if (size > kMaxGrabAcceleration) {
-        const float shrink = kMaxGrabAcceleration / size;
-        pull = Vec3{pull.x * shrink, pull.y * shrink, pull.z * shrink};
+    const Vec3& at = p->position;
+    const Vec3& v = p->velocity;
+    // A scene that has blown up gets no pull; a finite one is worked out in double, where no
+    // float reach or speed can overflow, and shortened to the bound before it is rounded.
+    for (const float c : {at.x, at.y, at.z, v.x, v.y, v.z}) {
+        if (!std::isfinite(c)) return;
     }
-    p->addForce(Vec3{pull.x * p->mass, pull.y * p->mass, pull.z * p->mass});
+    const double pull[3] = {
+        kGrabStiffness * (static_cast<double>(grab.target.x) - at.x) - static_cast<double>(kGrabDamping) * v.x,
+        kGrabStiffness * (static_cast<double>(grab.target.y) - at.y) - static_cast<double>(kGrabDamping) * v.y,
+        kGrabStiffness * (static_cast<double>(grab.target.z) - at.z) - static_cast<double>(kGrabDamping) * v.z};
+    const double size = std::sqrt(pull[0] * pull[0] + pull[1] * pull[1] + pull[2] * pull[2]);
+    const double scale = p->mass * (size > kMaxGrabAcceleration ? kMaxGrabAcceleration / size : 1.0);
+    p->addForce(Vec3{static_cast<float>(pull[0] * scale), static_cast<float>(pull[1] * scale),
+                     static_cast<float>(pull[2] * scale)});
 }

@@ -15,6 +15,7 @@
 #include "sim/constants.h"
 #include "sim/grab.h"
 #include "sim/scene_counts.h"
+#include "sim/time_step.h"
 #include "sim/world.h"
 #include "tests/test_support.h"
 
@@ -40,7 +41,9 @@ TEST_F(GrabTest, TheReaderKnowsHowManyPointsMoveInEveryScene) {
     // or not: the last point can be taken, the one after it cannot.
     const char* scenes[] = {"key 1\n", "key 7\n", "key s\n", "key q\n", "key p\n",
                             "scene\ncube 0 0 2\nattach 2\npin cube 2 near 5\npin 0 1\n",
-                            "scene\ncube 0 0 2\ncube 3 0 2\nattach\npin cube 1 top bottom\n"};
+                            "scene\ncube 0 0 2\ncube 3 0 2\nattach\npin cube 1 top bottom\n",
+                            // One point named twice: cube 1's corner 2 is cube 2's corner 3.
+                            "scene\ncube 0 0 2\nattach\npin cube 1 2\npin cube 2 3\n"};
     for (const char* scene : scenes) {
         SCOPED_TRACE(scene);
         resetWorld();
@@ -67,6 +70,72 @@ TEST_F(GrabTest, ACornerLiftsItsCubeAndRestartsAndPinsLetGo) {
     run("take 3\npin cube 1 near\n");
     EXPECT_EQ(grab.point, nullptr) << "a pin renumbers the chain";
     EXPECT_FALSE(takePoint(countMovingPoints()));
+    ASSERT_TRUE(takePoint(0));
+    resetWorldState();
+    EXPECT_EQ(grab.point, nullptr) << "a new run holds nothing";
+}
+
+TEST_F(GrabTest, AHeldPointComesToItsTargetWithoutRinging) {
+    // A lone point, no gravity: the spring is damped about critically, so the point reaches the
+    // target a unit away and barely passes it.
+    MassPoint* p = pointAt(0.0f, 0.0f, 5.0f, true);
+    gravityOn = false;
+    ASSERT_TRUE(takePoint(0));
+    moveGrabTarget(Vec3{1.0f, 0.0f, 5.0f});
+    float furthest = 0.0f;
+    for (int i = 0; i < 4000; ++i) {
+        onIdle();
+        furthest = std::max(furthest, p->position.x);
+    }
+    EXPECT_NEAR(p->position.x, 1.0f, 1e-3f);
+    EXPECT_LT(furthest, 1.02f);
+}
+
+TEST_F(GrabTest, TakingHoldsTheNumberedPointWhereItIs) {
+    startWorld();
+    const std::vector<MassPoint*> points = movingPoints();
+    for (const int n : {0, 5, static_cast<int>(points.size()) - 1}) {
+        ASSERT_TRUE(takePoint(n));
+        EXPECT_EQ(grab.point, points[static_cast<std::size_t>(n)]);
+        EXPECT_TRUE(sameBits(grab.target, points[static_cast<std::size_t>(n)]->position)) << "no yank at the take";
+    }
+    for (const int n : {-1, static_cast<int>(points.size())}) {
+        ASSERT_TRUE(takePoint(0));
+        EXPECT_FALSE(takePoint(n));
+        EXPECT_EQ(grab.point, nullptr) << "a take of no point lets go of the one held";
+    }
+}
+
+TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
+    const struct {
+        const char* what;
+        float mass;
+        Vec3 reach, velocity;
+    } cases[] = {
+        {"at rest, near", 1.0f, {0.1f, -0.2f, 0.3f}, {0.0f, 0.0f, 0.0f}},
+        {"heavy, moving", 3.0f, {0.1f, 0.0f, -0.2f}, {0.5f, -1.0f, 2.0f}},
+        {"far: the bound", 2.0f, {30.0f, 0.0f, -40.0f}, {0.0f, 0.0f, 0.0f}},
+        {"fast near its target: the damping counts in the bound", 1.0f, {0.01f, 0.0f, 0.0f}, {0.0f, 0.0f, -80.0f}},
+        {"beyond any float pull: the bound", 1.0f, {3e37f, 0.0f, -3e37f}, {0.0f, 0.0f, 0.0f}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetWorld();
+        MassPoint* p = pointAt(0.0f, 0.0f, 1.0f, true);
+        p->mass = c.mass;
+        p->velocity = c.velocity;
+        ASSERT_TRUE(takePoint(0));
+        moveGrabTarget(Vec3{c.reach.x, c.reach.y, 1.0f + c.reach.z});
+        addGrabPull();
+        const double want[3] = {double{kGrabStiffness} * c.reach.x - double{kGrabDamping} * c.velocity.x,
+                                double{kGrabStiffness} * c.reach.y - double{kGrabDamping} * c.velocity.y,
+                                double{kGrabStiffness} * c.reach.z - double{kGrabDamping} * c.velocity.z};
+        const double size = std::sqrt(want[0] * want[0] + want[1] * want[1] + want[2] * want[2]);
+        const double shrink = std::min(1.0, kMaxGrabAcceleration / size);
+        EXPECT_NEAR(p->force.x, want[0] * shrink * c.mass, 1e-3 * c.mass);
+        EXPECT_NEAR(p->force.y, want[1] * shrink * c.mass, 1e-3 * c.mass);
+        EXPECT_NEAR(p->force.z, want[2] * shrink * c.mass, 1e-3 * c.mass);
+    }
 }
 
 TEST_F(GrabTest, APullFarAwayIsBounded) {

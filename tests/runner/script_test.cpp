@@ -265,6 +265,7 @@ TEST(ScriptReader, RejectsBadSceneAndSettingLinesNamingTheLine) {
         {"move 0 0 1000.5", 1, "Z out of range"},
         {"move 1 2", 1, "move needs a target"},
         {"let stay", 1, "did you mean let go"},
+        {"let", 1, "did you mean let go"},
         {"let go now", 1, "extra argument 'now' to let"},
     };
     for (const auto& c : cases) expectRejected(c.text, c.line, c.fragment);
