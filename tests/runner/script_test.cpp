@@ -292,7 +292,7 @@ TEST(ScriptWriter, WritesEveryCommandAsALineThatReadsBackTheSame) {
         " elements off\nattach\nattach 3 tear 9.81 elements on\npin 2\npin cube 1 near top 5\n"
         "anchor 1 2 3 corner 7\nanchor -4 0.5 9 cube 3 corner 0 stiffness 1000 rest 0.7 tear 7000\nlead 2\n"
         "set gravity 9.81\nset stiffness-scale 0.1\nset volume-stiffness 100000\nset contact on\nset own-weight off\n"
-        "take 0\nmove -1000 0.1 1e-3\nlet go\nkey 1\n";
+        "take 7\nmove -1000 0.1 1e-3\nlet go\nkey 1\n";
     const Parsed read = parse(script);
     ASSERT_TRUE(read.ok) << read.error.line << ": " << read.error.message;
     std::string written;

@@ -20,20 +20,21 @@ TEST_F(Pick, TakesTheNearestDrawnPointWithinTheRadiusAndTheNearerOfEqualOnes) {
     // Straight ahead at depths 5 and 9 (both drawn at the middle of the picture), one a little
     // to the side, and one behind the eye, also drawn (if it were) at the middle.
     pointAt(-3.0f, 0.0f, 0.0f, true);  // 0: behind the eye
-    pointAt(9.0f, 0.0f, 0.0f, true);   // 1: far
-    pointAt(5.0f, 0.0f, 0.0f, true);   // 2: near, same pixel as 1
+    pointAt(5.0f, 0.0f, 0.0f, true);   // 1: near
+    pointAt(9.0f, 0.0f, 0.0f, true);   // 2: far, same pixel as 1
     pointAt(5.0f, 0.1f, 0.0f, true);   // 3: to the side
+    pointAt(5.0f, 0.1f, 0.0f, true);   // 4: where 3 is
     double x = 0.0, y = 0.0, depth = 0.0;
     ASSERT_TRUE(drawnAt(kCamera, kWidth, kHeight, Vec3{5.0f, 0.1f, 0.0f}, x, y, depth));
     const double side = std::fabs(x - kWidth / 2.0);
     EXPECT_GT(side, 5.0);
 
-    EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, 400, 300, 3.0).number, 2) << "of equal ones, the nearer";
-    EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, x, y, 3.0).number, 3);
+    EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, 400, 300, 3.0).number, 1) << "of equal ones, the nearer";
+    EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, x, y, 0.0).number, 3) << "then the lower number; the radius counts";
     EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, 400, 300 + 40, 12.0).number, -1) << "nothing near";
     EXPECT_FALSE(drawnAt(kCamera, kWidth, kHeight, Vec3{-3.0f, 0.0f, 0.0f}, x, y, depth)) << "behind the eye";
     const PointPick far = pickMovingPoint(kCamera, kWidth, kHeight, 400, 300 + side * 0.5, side);
-    EXPECT_EQ(far.number, 2);
+    EXPECT_EQ(far.number, 1);
     EXPECT_EQ(far.at.x, 5.0f);
 }
 
