@@ -138,6 +138,14 @@ TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
     }
 }
 
+TEST_F(GrabTest, APointThatBlewUpIsNotPulled) {
+    MassPoint* p = pointAt(0.0f, 0.0f, 1.0f, true);
+    ASSERT_TRUE(takePoint(0));
+    p->position.y = INFINITY;
+    addGrabPull();  // raises no floating-point exception (the tests trap them)
+    EXPECT_TRUE(sameBits(p->force, Vec3{})) << "no NaN force on it";
+}
+
 TEST_F(GrabTest, APullFarAwayIsBounded) {
     startWorld();
     gravityOn = false;
