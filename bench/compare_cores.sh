@@ -6,8 +6,9 @@
 #  - the per-step hashes of bench/trace_steps.cpp (every scene under many flags and pushes),
 #    with the working tree's core built optimised (AVX2 where the processor has it), at -O0,
 #    without the wider clones (SSE2 only) and with AVX-512 as the widest.
-# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]   (a base with the run/ folder: the
-# drivers of the working tree build on its run library and world reset)
+# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]   (a base with the run/ folder and with
+# contact between cubes: the drivers of the working tree build on its run library, world reset
+# and settings)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=$1
