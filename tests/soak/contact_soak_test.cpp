@@ -36,14 +36,13 @@ protected:
         recent_.push_back(line);
         if (recent_.size() > 40) recent_.pop_front();
     }
+    void key(unsigned char key) {
+        onKey(key, 0, 0);
+        note("key " + std::string(1, static_cast<char>(key)));
+    }
     void set(int index, float value) {
         changeSetting(index, value);
         note("set " + std::string(kSettings[index].name) + " " + std::to_string(value));
-    }
-    void mouse(int button, int state, int x, int y) {
-        onMouse(button, state, x, y);
-        note(std::string(state == 0 ? "press " : "release ") + (button == 0 ? "left " : "right ") + std::to_string(x) +
-             " " + std::to_string(y));
     }
     // False, with the recent input, once a step raises a floating-point exception or leaves a
     // point not finite.
@@ -70,45 +69,35 @@ protected:
                                    s.value == &SettingValues::contactDamping || s.value == &SettingValues::friction;
             const unsigned pick = random.below(3);  // the low end, the high end, or between
             const float between = s.low + (s.high - s.low) * static_cast<float>(random.below(1001)) / 1000.0f;
-            if (s.value == &SettingValues::contact) {
-                set(index, 1.0f);
-            } else if (ofContact) {
-                set(index, pick == 0 ? s.low : pick == 1 || s.isSwitch ? s.high : between);
-            } else if (random.percent(8)) {  // another setting at an end of its range
-                set(index, pick == 0 ? s.low : s.high);
+            if (ofContact || random.percent(8)) {  // another setting at an end now and then
+                const bool high = s.value == &SettingValues::contact || pick == 1 || (pick == 2 && (!ofContact || s.isSwitch));
+                set(index, high ? s.high : pick == 0 ? s.low : between);
             } else if (settings.*s.value != s.design()) {
                 set(index, s.design());
             }
         }
         ++restarts_;
-        if (random.percent(25)) {
-            const auto key = static_cast<unsigned char>(kCommandKeys[random.below(10)]);
-            onKey(key, 0, 0);
-            note(std::string("key ") + static_cast<char>(key));
-            return true;
-        }
-        // The slab with blocks now and then, stepped until it has landed.
-        const bool slab = random.percent(3);
+        if (random.percent(25)) return key(static_cast<unsigned char>(kCommandKeys[random.below(10)])), true;
+        const bool slab = random.percent(3);  // the slab with blocks now and then, stepped until landed
         const ContactScene scene = slab ? ContactScene::SlabWithBlocks : kSmallScenes[random.below(5)];
         buildContactScene(scene);
         note(std::string("# scene: ") + contactSceneName(scene));
         return !slab || steps(2500);
     }
     bool drag(SoakRandom& random, int button, int held) {
-        mouse(button, 0, insideCoordinate(random, kWindowWidth), insideCoordinate(random, kWindowHeight));
-        if (held > 0 && !steps(held)) return false;
-        mouse(button, 1, insideCoordinate(random, kWindowWidth), insideCoordinate(random, kWindowHeight));
+        for (int state : {0, 1}) {
+            const int x = insideCoordinate(random, kWindowWidth), y = insideCoordinate(random, kWindowHeight);
+            onMouse(button, state, x, y);
+            note((state == 0 ? "press " : "release ") + std::string(button == 0 ? "left " : "right ") +
+                 std::to_string(x) + " " + std::to_string(y));
+            if (state == 0 && held > 0 && !steps(held)) return false;
+        }
         return true;
     }
     bool act(SoakRandom& random) {
         const unsigned r = random.below(100);
         if (r < 4) return restart(random);
-        if (r < 20) {
-            const unsigned char key = anyKey(random);
-            onKey(key, 0, 0);
-            note("key " + std::to_string(key));
-            return true;
-        }
+        if (r < 20) return key(anyKey(random)), true;
         if (r < 30) return drag(random, 2, random.between(0, 100));
         if (r < 37) return drag(random, 0, random.between(200, 400));  // at least 0.1 s
         if (r < 40) return drag(random, 0, random.between(0, 79));     // a flick
