@@ -44,10 +44,10 @@ onOff() { # label, off, on
 echo
 echo "instructions per step, contact between cubes off and on:"
 printf '%-34s%14s%14s%8s\n' "scene" "off" "on" "ratio"
-off=$(perStep "$(count "$rows" 1000 100)" "$(count "$rows" 1000 0)" 100)
+off=$(perStep "$(count "$rows" 1000 100 off)" "$(count "$rows" 1000 0 off)" 100)
 on=$(perStep "$(count "$rows" 1000 100 contact)" "$(count "$rows" 1000 0 contact)" 100)
 onOff "rows of 1000 cubes (100 steps)" "$off" "$on"
-off=$(perStep "$(count "$rows" 10000 10)" "$(count "$rows" 10000 0)" 10)
+off=$(perStep "$(count "$rows" 10000 10 off)" "$(count "$rows" 10000 0 off)" 10)
 on=$(perStep "$(count "$rows" 10000 10 contact)" "$(count "$rows" 10000 0 contact)" 10)
 onOff "rows of 10000 cubes (10 steps)" "$off" "$on"
 slab=$root/examples/scenes/slab.sim
