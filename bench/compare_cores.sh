@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Compares the core of the working tree with the core of an earlier commit, step by step:
-#  - the headless runner's full traces (--every 1) and state hashes on every example script,
+#  - the headless runner's full traces (--every 1) and state hashes on every example script
+#    and the pinned scripts of tests/determinism/scripts/ (contact between cubes),
 #    built once with each core (the runner's own code from the working tree);
 #  - the per-step hashes of bench/trace_steps.cpp (every scene under many flags and pushes),
 #    with the working tree's core built optimised (AVX2 where the processor has it), at -O0,
 #    without the wider clones (SSE2 only) and with AVX-512 as the widest.
-# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]   (a base with the run/ folder: the
-# drivers of the working tree build on its run library and world reset)
+# Usage: bench/compare_cores.sh BASE_COMMIT [WORK_DIR]   (a base with the run/ folder and with
+# contact between cubes: the drivers of the working tree build on its run library, world reset
+# and settings)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=$1
@@ -26,7 +28,7 @@ for tree in base new; do
   cmake -S "$work/$tree" -B "$work/$tree/build" -DCMAKE_BUILD_TYPE=Release -DTREMBLO_WINDOW=OFF -DTREMBLO_TESTS=OFF >/dev/null
   cmake --build "$work/$tree/build" -j 2 --target tremblo-sim >/dev/null
 done
-for script in "$root"/examples/*.sim; do
+for script in "$root"/examples/*.sim "$root"/tests/determinism/scripts/*.sim; do
   name=$(basename "$script" .sim)
   for tree in base new; do
     "$work/$tree/build/tools/tremblo-sim" "$script" --trace "$work/$tree/$name.csv" --every 1 --hash >"$work/$tree/$name.hash" 2>/dev/null

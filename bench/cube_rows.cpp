@@ -17,6 +17,7 @@ void buildCubeRows(int cubes) {
     for (int row = 0; made < cubes; ++row) {
         Cube* tail = make<Cube>(-kRowSpacing * static_cast<float>(row), 0.0f, 2.0f, 0.2f, 1.0f, standardStiffness,
                                 standardEdge, springList, chainHead, tearForceLow);
+        sceneCubes().push_back(tail);  // numbered as the scene commands number cubes, so contact sees it
         VolumeElement* elements = tail->buildElements();
         if (row == 0) {
             leadCube = tail;

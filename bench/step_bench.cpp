@@ -1,5 +1,7 @@
 // Cost of the simulation step: every prepared scene (default flags, and 's' with plastic
-// yield or with tearing) and rows of 1 to 10000 cubes, and the cost of building those rows,
+// yield or with tearing), rows of 1 to 10000 cubes, and with contact between cubes on and off
+// rows of 1000 and 10000 cubes (no two bodies touch) and the slab of 1024 cubes
+// (examples/scenes/slab.sim, which lands and touches); and the cost of building the rows,
 // directly and from script commands. Counters: ns per step and ns per
 // active spring per step. The step is the idle callback's work without the redisplay request.
 
@@ -15,7 +17,9 @@
 #include "model/spring_list.h"
 #include "run/apply_command.h"
 #include "run/script.h"
+#include "run/script_file.h"
 #include "run/script_runner.h"
+#include "sim/settings.h"
 #include "sim/step_order.h"
 #include "sim/scene_counts.h"
 #include "sim/time_step.h"
@@ -88,6 +92,58 @@ void stepRows(benchmark::State& state) {
     resetWorldState();
 }
 
+// Rows of cubes with contact between cubes on (the rows stand 0.5 apart: nothing touches, so
+// this is what finding the pairs costs).
+void stepRowsContact(benchmark::State& state) {
+    resetWorldState();
+    settings.contact = 1.0f;
+    gravityOn = false;
+    buildCubeRows(static_cast<int>(state.range(0)));
+    const int springs = countActiveSprings();
+    stepWorld();
+    for (auto _ : state) stepWorld();
+    report(state, static_cast<double>(springs) * static_cast<double>(state.iterations()));
+    state.counters["springs"] = springs;
+    resetWorldState();
+}
+
+// The slab's script (examples/scenes/slab.sim), read once; with contact on, `set contact on` before it.
+std::vector<ScriptCommand> slabCommands(bool contact) {
+    std::string text, error;
+    if (!readScriptFile(TREMBLO_EXAMPLES "/scenes/slab.sim", text, error)) return {};
+    if (contact) text = "set contact on\n" + text;
+    std::vector<ScriptCommand> commands;
+    ScriptError bad{0, ""};
+    return parseScript(text, commands, bad) ? commands : std::vector<ScriptCommand>{};
+}
+
+// Builds the slab from the start state, all but its steps, and reads its step's order.
+void buildSlab(const std::vector<ScriptCommand>& commands) {
+    resetWorldState();
+    startWorld();
+    for (const ScriptCommand& c : commands) {
+        if (c.kind != CommandKind::Step) applyCommand(c);
+    }
+    sceneOrder();
+}
+
+// The slab from its start for kStepsPerRun steps, a run to a repetition (Iterations): the fall,
+// the landing in a ripple across the floor and the rows pressing on each other, as the
+// script has them.
+void stepSlab(benchmark::State& state, bool contact) {
+    const std::vector<ScriptCommand> commands = slabCommands(contact);
+    if (commands.empty()) {
+        state.SkipWithError("examples/scenes/slab.sim not read");
+        return;
+    }
+    buildSlab(commands);
+    const int springs = countActiveSprings();
+    for (auto _ : state) stepWorld();
+    report(state, static_cast<double>(springs) * static_cast<double>(state.iterations()));
+    state.counters["springs"] = springs;
+    resetWorldState();
+}
+
 void buildRows(benchmark::State& state) {
     for (auto _ : state) {
         buildCubeRows(static_cast<int>(state.range(0)));
@@ -139,6 +195,21 @@ void registerAll() {
     benchmark::RegisterBenchmark("BM_StepRows", stepRows)
         ->RangeMultiplier(10)
         ->Range(1, 10000)
+        ->UseRealTime()
+        ->ComputeStatistics("min", fastest);
+    // Contact on beside contact off (BM_StepRows/1000, /10000): targets at most 1.25 times.
+    benchmark::RegisterBenchmark("BM_StepRowsContact", stepRowsContact)
+        ->Arg(1000)
+        ->Arg(10000)
+        ->UseRealTime()
+        ->ComputeStatistics("min", fastest);
+    // The slab, contact off and on: target at most twice.
+    benchmark::RegisterBenchmark("BM_StepSlab", [](benchmark::State& s) { stepSlab(s, false); })
+        ->Iterations(kStepsPerRun)
+        ->UseRealTime()
+        ->ComputeStatistics("min", fastest);
+    benchmark::RegisterBenchmark("BM_StepSlabContact", [](benchmark::State& s) { stepSlab(s, true); })
+        ->Iterations(kStepsPerRun)
         ->UseRealTime()
         ->ComputeStatistics("min", fastest);
     benchmark::RegisterBenchmark("BM_BuildRows", buildRows)

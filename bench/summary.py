@@ -13,7 +13,7 @@ def load_bench(path):
         for b in json.load(f)["benchmarks"]:
             if b.get("aggregate_name") != "min":
                 continue
-            name = b["run_name"].replace("/real_time", "")
+            name = b["run_name"].replace("/real_time", "").replace("/iterations:4000", "")
             scale = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}[b["time_unit"]]
             fastest[name] = (b["real_time"] * scale, b.get("springs", 0.0))
     return fastest
@@ -68,6 +68,17 @@ def main():
     if "BM_StepRows/100" in bench and "BM_StepRows/10000" in bench:
         ratio = per_spring("BM_StepRows/10000") / per_spring("BM_StepRows/100")
         checks.append(("per spring at N=10000 <= 1.15 x N=100", ratio <= 1.15, f"{ratio:.2f} x"))
+    # Contact between cubes on against off, in the same sitting.
+    contact = [("BM_StepRows/1000", "BM_StepRowsContact/1000", 1.25), ("BM_StepRows/10000", "BM_StepRowsContact/10000", 1.25),
+               ("BM_StepSlab", "BM_StepSlabContact", 2.0)]
+    contact = [c for c in contact if c[0] in bench and c[1] in bench]
+    if contact:
+        print(f"{'contact on / off':<26}{'off ns/step':>12}{'on ns/step':>12}{'ratio':>8}")
+        for off, on, limit in contact:
+            ratio = bench[on][0] / bench[off][0]
+            print(f"{off[3:]:<26}{bench[off][0]:>12.0f}{bench[on][0]:>12.0f}{ratio:>8.2f}")
+            checks.append((f"{on[3:]} <= {limit} x contact off", ratio <= limit, f"{ratio:.2f} x"))
+        print()
     if "BM_BuildRows/10000" in bench:
         ms = bench["BM_BuildRows/10000"][0] / 1e6
         checks.append(("10000 cubes built in under a second", ms < 1000.0, f"{ms:.0f} ms"))

@@ -16,6 +16,7 @@
 #include <limits>
 #include <string>
 
+#include "contact_scenes.h"
 #include "cube_rows.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
@@ -25,6 +26,7 @@
 #include "model/volume_element.h"
 #include "run/state_hash.h"
 #include "sim/scene_counts.h"
+#include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 
@@ -131,6 +133,47 @@ int main(int argc, char** argv) {
             buildCubeRows(n);
             run("rows of " + std::to_string(n) + (gravity ? " gravity on" : " gravity off"), steps / 2);
         }
+    }
+    // Contact between cubes on: cubes stacked, of different masses and sizes, dropped onto a
+    // corner, pieces of a torn row falling onto each other, with own weight, with the contact
+    // settings at both ends of their ranges; mouseAt's drags push them while they touch. The
+    // slab with blocks runs half as long.
+    struct ContactRun {
+        ContactScene scene;
+        const char* flags;
+        const char* what;
+        SettingValues settings;
+    };
+    SettingValues ownWeight, high, low;
+    ownWeight.ownWeight = 1.0f;
+    high.contactStiffness = 200000.0f;
+    high.contactDamping = 200.0f;
+    high.friction = 2.0f;
+    low.contactStiffness = 0.0f;
+    low.contactDamping = 0.0f;
+    low.friction = 0.0f;
+    low.ownWeight = 1.0f;
+    const ContactRun contactRuns[] = {
+        {ContactScene::Tower, "", "", {}},
+        {ContactScene::Tower, "", "contact settings high", high},
+        {ContactScene::Crate, "", "", {}},
+        {ContactScene::Pile, "", "", {}},
+        {ContactScene::Pile, "", "own weight", ownWeight},
+        {ContactScene::Pile, "u", "contact settings low, own weight", low},
+        {ContactScene::CornerDrop, "", "", {}},
+        {ContactScene::CornerDrop, "v", "own weight", ownWeight},
+        {ContactScene::TornRow, "z", "", {}},
+        {ContactScene::TornRow, "uz", "contact settings high", high},
+        {ContactScene::SlabWithBlocks, "", "own weight", ownWeight},
+    };
+    for (const ContactRun& c : contactRuns) {
+        resetWorldState();
+        settings = c.settings;
+        settings.contact = 1.0f;
+        for (const char* f = c.flags; *f != '\0'; ++f) onKey(static_cast<unsigned char>(*f), 0, 0);
+        buildContactScene(c.scene);
+        run(std::string("contact: ") + contactSceneName(c.scene) + " flags '" + c.flags + "' " + c.what,
+            c.scene == ContactScene::SlabWithBlocks ? steps / 2 : steps);
     }
     return 0;
 }

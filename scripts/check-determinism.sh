@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Same script, same bytes: runs every example script with a full trace (a row per point after
+# Same script, same bytes: runs every example script (and the pinned scripts beyond them,
+# tests/determinism/scripts/) with a full trace (a row per point after
 # every step) twice in the optimised build and once in a Debug build (-O0), and compares the
 # traces and the state hashes byte for byte. Builds the Debug runner if needed.
 #
@@ -22,7 +23,7 @@ rm -rf "$work"
 mkdir -p "$work"
 failed=0
 checked=0
-for script in examples/*.sim; do
+for script in examples/*.sim tests/determinism/scripts/*.sim; do
   name=$(basename "$script" .sim)
   hashes=()
   same=1

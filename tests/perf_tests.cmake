@@ -13,6 +13,7 @@ add_executable(tremblo_allocation_tests
   ${PROJECT_SOURCE_DIR}/tests/test_main.cpp
   ${PROJECT_SOURCE_DIR}/tests/test_support.cpp
   ${PROJECT_SOURCE_DIR}/tests/perf/step_allocation_test.cpp
+  ${PROJECT_SOURCE_DIR}/bench/contact_scenes.cpp
 )
 target_link_libraries(tremblo_allocation_tests PRIVATE tremblo_core GTest::gtest)
 gtest_discover_tests(tremblo_allocation_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS perf)

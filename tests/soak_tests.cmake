@@ -12,6 +12,8 @@ add_executable(tremblo_soak_tests
   soak/restart_memory_test.cpp
   soak/flick_soak_test.cpp
   soak/moderate_soak_test.cpp
+  soak/contact_soak_test.cpp
+  ${PROJECT_SOURCE_DIR}/bench/contact_scenes.cpp
 )
 target_link_libraries(tremblo_soak_tests PRIVATE tremblo_core GTest::gtest)
 gtest_discover_tests(tremblo_soak_tests

@@ -28,10 +28,11 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   set(site ${TREMBLO_WEB_SITE})
   set(examples ${PROJECT_SOURCE_DIR}/examples)
 
-  # Same bits in WebAssembly: every example's hash from node equals the native one.
+  # Same bits in WebAssembly: every example's hash from node equals the native one, and so does
+  # that of the pinned scripts beyond them (contact between cubes).
   add_test(NAME web.node_runner.hashes
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/web/node_runner_hashes.sh $<TARGET_FILE:tremblo-sim>
-            ${site}/tremblo-sim.js ${examples})
+            ${site}/tremblo-sim.js ${examples} ${CMAKE_CURRENT_SOURCE_DIR}/determinism/scripts)
   set_tests_properties(web.node_runner.hashes PROPERTIES LABELS web TIMEOUT 600)
 
   # Same program: the runner's command-line tests, run against `node tremblo-sim.js`.
