@@ -7,6 +7,9 @@
 // blew up.
 //
 //   push_sweep [--quick]     (--quick: lengths 100 and 200 only, landed pushes only)
+//   push_sweep --grabs [--quick]   the grabs only (grab_sweep.h)
+//
+// Then the grabs: a second table, one row per scene (grab_sweep.h).
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "grab_sweep.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "model/mass_point.h"
@@ -86,7 +90,16 @@ struct Tally {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool quick = false, grabsOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        quick = quick || std::strcmp(argv[i], "--quick") == 0;
+        grabsOnly = grabsOnly || std::strcmp(argv[i], "--grabs") == 0;
+    }
+    if (grabsOnly) {
+        const int blown = grabSweep(TREMBLO_SCENE_DIR, quick);
+        std::printf("\n%d blown up\n", blown);
+        return blown == 0 ? 0 : 1;
+    }
     const std::vector<double> lengths = quick ? std::vector<double>{100, 200} : std::vector<double>{50, 100, 150, 200, 1e6};
     const std::vector<int> starts = quick ? std::vector<int>{kLandingSteps} : std::vector<int>{0, kLandingSteps};
     std::vector<Flags> flagSets;
@@ -145,6 +158,7 @@ int main(int argc, char** argv) {
             failures += 1;
         }
     }
+    failures += grabSweep(TREMBLO_SCENE_DIR, quick);
     std::printf("\n%d blown up\n", failures);
     return failures == 0 ? 0 : 1;
 }
