@@ -93,7 +93,7 @@ public:
     bool act() {
         const std::uint64_t restarts = driver_.tally().restarts;
         const bool held = grab.point != nullptr;
-        if (!choose()) return false;
+        if (!choose() || !driver_.grabWellFormed()) return false;
         if (driver_.tally().restarts != restarts) {
             if (held) ++tally_.restartsWhileHeld;
             springsAtStart_ = countActiveSprings();

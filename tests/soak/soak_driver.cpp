@@ -146,6 +146,11 @@ bool SoakDriver::letGo() {
     return grab.point == nullptr || fail("let go holds a point still");
 }
 
+bool SoakDriver::grabWellFormed() {
+    const std::string broken = watch_.checkGrab();
+    return broken.empty() || fail(broken);
+}
+
 bool SoakDriver::sceneCommand(unsigned char key) {
     remember({'c', key, 0, 0, 0});
     const PreparedScene* s = preparedScene(static_cast<char>(key));

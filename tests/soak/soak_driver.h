@@ -45,6 +45,8 @@ public:
     bool take(int number);
     bool moveTarget(const Vec3& to);
     bool letGo();
+    // False, reported, when the grab holds anything but nothing or the moving point of its number.
+    bool grabWellFormed();
     // The prepared scene of `key` ('1'..'7', 's') built by a `scene` command and the cube
     // commands that write it out, instead of by its key.
     bool sceneCommand(unsigned char key);
