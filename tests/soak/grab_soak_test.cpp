@@ -138,7 +138,7 @@ private:
     bool choose() {
         const unsigned r = random_.below(100);
         if (r < 12) return driver_.key(anyKey(random_), 0, 0);
-        if (r < 15) return driver_.key('z', 0, 0);
+        if (r < 15) return driver_.key('z', 0, 0) && (!breakableOn || flickPush());  // tearing on, then torn
         if (r < 20) return flickPush() && (random_.percent(50) || take());
         if (r < 22) return driver_.sceneCommand(static_cast<unsigned char>("1234567s"[random_.below(8)]));
         if (r < 25) {
