@@ -85,7 +85,8 @@ bench:
 	bash bench/run.sh
 
 # Does any push a person can make blow a scene up? Every scene, flag set, direction and length
-# (a few minutes; the README's table).
+# (a few minutes; the README's table). Then every grab (bench/grab_sweep.cpp, the second table;
+# `build-bench/bench/push_sweep --grabs` alone).
 push-sweep:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTREMBLO_BENCH=ON -DTREMBLO_WINDOW=OFF -DTREMBLO_TESTS=OFF
 	cmake --build build-bench -j $(JOBS) --target push_sweep

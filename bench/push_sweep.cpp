@@ -14,6 +14,9 @@
 //
 //   push_sweep [--quick] [--contact]   (--quick: lengths 100 and 200 only, landed pushes only;
 //                                       --contact: the contact table only)
+//   push_sweep --grabs [--quick]   the grabs only (grab_sweep.h)
+//
+// Then the grabs: a table of their own, one row per scene (grab_sweep.h).
 
 #include <cmath>
 #include <cstdio>
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "contact_scenes.h"
+#include "grab_sweep.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "model/mass_point.h"
@@ -239,10 +243,16 @@ int contactSweep(bool quick) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false, contactOnly = false;
+    bool quick = false, contactOnly = false, grabsOnly = false;
     for (int i = 1; i < argc; ++i) {
         quick = quick || std::strcmp(argv[i], "--quick") == 0;
         contactOnly = contactOnly || std::strcmp(argv[i], "--contact") == 0;
+        grabsOnly = grabsOnly || std::strcmp(argv[i], "--grabs") == 0;
+    }
+    if (grabsOnly) {
+        const int blown = grabSweep(TREMBLO_SCENE_DIR, quick);
+        std::printf("\n%d blown up\n", blown);
+        return blown == 0 ? 0 : 1;
     }
     const std::vector<double> lengths = quick ? std::vector<double>{100, 200} : std::vector<double>{50, 100, 150, 200, 1e6};
     const std::vector<int> starts = quick ? std::vector<int>{kLandingSteps} : std::vector<int>{0, kLandingSteps};
@@ -305,6 +315,7 @@ int main(int argc, char** argv) {
         }
     }
     failures += contactSweep(quick);
+    failures += grabSweep(TREMBLO_SCENE_DIR, quick);
     std::printf("\n%d blown up\n", failures);
     return failures == 0 ? 0 : 1;
 }

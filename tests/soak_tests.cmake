@@ -14,8 +14,9 @@ add_executable(tremblo_soak_tests
   soak/moderate_soak_test.cpp
   soak/contact_soak_test.cpp
   ${PROJECT_SOURCE_DIR}/bench/contact_scenes.cpp
+  soak/grab_soak_test.cpp
 )
-target_link_libraries(tremblo_soak_tests PRIVATE tremblo_core GTest::gtest)
+target_link_libraries(tremblo_soak_tests PRIVATE tremblo_core tremblo_run GTest::gtest)
 gtest_discover_tests(tremblo_soak_tests
   DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS soak TIMEOUT 900

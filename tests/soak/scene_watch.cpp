@@ -8,6 +8,7 @@
 #include "model/mass_point.h"
 #include "model/spring.h"
 #include "model/spring_list.h"
+#include "sim/grab.h"
 #include "sim/world.h"
 
 namespace {
@@ -188,5 +189,15 @@ std::string SceneWatch::checkFinite() const {
                    ", velocity " + describe(p.velocity) + ", force " + describe(p.force);
         }
     }
+    return {};
+}
+
+std::string SceneWatch::checkGrab() const {
+    if (grab.point == nullptr) return grab.number == -1 ? std::string{} : "the grab holds nothing but keeps a number";
+    if (grab.number < 0 || static_cast<std::size_t>(grab.number) >= moving_.size() ||
+        moving_[static_cast<std::size_t>(grab.number)] != grab.point) {
+        return "the grab holds a point that is not moving point " + std::to_string(grab.number) + " of this scene";
+    }
+    if (!finite(grab.target)) return "the grab's target is not finite: " + describe(grab.target);
     return {};
 }

@@ -27,6 +27,9 @@ public:
     std::string checkFinite() const;
     // Whether any moving point holds an infinity or a NaN.
     bool anyNonFinite() const;
+    // Empty when the grab holds nothing, or a moving point of this scene at the place in the
+    // chain it was taken by, with a finite target.
+    std::string checkGrab() const;
 
     float expectedTime() const { return expectedTime_; }
     std::size_t movingPoints() const { return moving_.size(); }

@@ -7,6 +7,10 @@
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "run/apply_command.h"
+#include "run/script.h"
+#include "sim/grab.h"
+#include "sim/presets.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "soak_input.h"
@@ -40,6 +44,10 @@ bool SoakDriver::fail(const std::string& what) {
         if (e.kind == 'k') out << "key " << e.a;
         if (e.kind == 'm') out << "mouse button " << e.a << " state " << e.b << " at " << e.c << ", " << e.d;
         if (e.kind == 's') out << "step " << e.a;
+        if (e.kind == 't') out << "take " << e.a << (e.b != 0 ? "" : " (refused)");
+        if (e.kind == 'o') out << "move " << e.a / 1000.0 << " " << e.b / 1000.0 << " " << e.c / 1000.0;
+        if (e.kind == 'l') out << "let go";
+        if (e.kind == 'c') out << "scene, then the cubes of key " << static_cast<char>(e.a);
     }
     ADD_FAILURE() << out.str();
     return false;
@@ -112,4 +120,53 @@ bool SoakDriver::steps(std::uint64_t n, bool requireFinite) {
         }
     }
     return true;
+}
+
+bool SoakDriver::take(int number) {
+    remember({'t', number, 0, 0, 0});
+    const bool taken = takePoint(number);
+    recent_[(events_ - 1) % recent_.size()].b = taken ? 1 : 0;
+    const bool inChain = number >= 0 && static_cast<std::size_t>(number) < watch_.movingPoints();
+    if (taken != inChain) return fail("take " + std::to_string(number) + (taken ? " was taken" : " was refused"));
+    const std::string broken = watch_.checkGrab();
+    return broken.empty() || fail(broken);
+}
+
+bool SoakDriver::moveTarget(const Vec3& to) {
+    const auto thousandths = [](float v) { return static_cast<long long>(v * 1000.0f); };
+    remember({'o', thousandths(to.x), thousandths(to.y), thousandths(to.z), 0});
+    moveGrabTarget(to);
+    const std::string broken = watch_.checkGrab();
+    return broken.empty() || fail(broken);
+}
+
+bool SoakDriver::letGo() {
+    remember({'l', 0, 0, 0, 0});
+    ::letGo();
+    return grab.point == nullptr || fail("let go holds a point still");
+}
+
+bool SoakDriver::grabWellFormed() {
+    const std::string broken = watch_.checkGrab();
+    return broken.empty() || fail(broken);
+}
+
+bool SoakDriver::sceneCommand(unsigned char key) {
+    remember({'c', key, 0, 0, 0});
+    const PreparedScene* s = preparedScene(static_cast<char>(key));
+    if (s == nullptr || s->pinned != 0 || s->anchors != 0) return fail("no scene command for key " + std::to_string(key));
+    std::string text = "scene\ncube " + floatText(s->x) + " " + floatText(s->y) + " " + floatText(s->z) + " edge " +
+                       floatText(s->edge) + " stiffness " + floatText(s->stiffness) + " mass " + floatText(s->mass) +
+                       " damping " + floatText(kPointDamping) + " tear " + floatText(s->tearForce) + "\n";
+    if (s->cubes > 1) text += "attach " + std::to_string(s->cubes - 1) + "\n";
+    if (key == 's') text += "lead 20\n";
+    std::vector<ScriptCommand> commands;
+    ScriptError error{0, ""};
+    if (!parseScript(text, commands, error)) return fail("the scene's commands do not read: " + error.message);
+    for (const ScriptCommand& c : commands) applyCommand(c);
+    ++tally_.restarts;
+    blownUp_ = false;
+    std::string broken = watch_.restarted(key);
+    if (broken.empty()) broken = watch_.checkGrab();
+    return broken.empty() || fail(broken);
 }

@@ -40,12 +40,23 @@ public:
     // n idle steps; with requireFinite every moving point must stay finite after each.
     bool steps(std::uint64_t n, bool requireFinite);
 
+    // The grab as a person's pointer gives it, carried out as a run's take, move and let go
+    // are: a point taken by number (one the scene lacks is refused), its target moved, let go.
+    bool take(int number);
+    bool moveTarget(const Vec3& to);
+    bool letGo();
+    // False, reported, when the grab holds anything but nothing or the moving point of its number.
+    bool grabWellFormed();
+    // The prepared scene of `key` ('1'..'7', 's') built by a `scene` command and the cube
+    // commands that write it out, instead of by its key.
+    bool sceneCommand(unsigned char key);
+
     const SoakTally& tally() const { return tally_; }
     bool blownUp() const { return blownUp_; }
 
 private:
     struct Event {
-        char kind = 0;  // 'k' key, 'm' mouse, 's' steps
+        char kind = 0;  // 'k' key, 'm' mouse, 's' steps; 't' take, 'o' move (thousandths), 'l' let go, 'c' scene command
         long long a = 0, b = 0, c = 0, d = 0;
     };
 
