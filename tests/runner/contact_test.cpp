@@ -16,25 +16,12 @@
 #include "sim/contact.h"
 #include "sim/settings.h"
 #include "sim/world.h"
+#include "tests/runner/script_world_test.h"
 #include "tests/test_support.h"
 
 namespace {
 
-class Contact : public WorldTest {
-protected:
-    static void run(const std::string& script) {
-        std::vector<ScriptCommand> commands;
-        ScriptError error{0, ""};
-        ASSERT_TRUE(parseScript(script, commands, error)) << error.line << ": " << error.message;
-        runScript(commands);
-    }
-    static std::uint64_t hashAfter(const std::string& script) {
-        resetWorld();
-        startWorld();
-        run(script);
-        return hashMovingPoints();
-    }
-};
+class Contact : public ScriptWorldTest {};
 
 Vec3 centre(const Cube& c) {
     Vec3 sum{};

@@ -17,22 +17,17 @@
 #include "sim/scene_counts.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
+#include "tests/runner/script_world_test.h"
 #include "tests/test_support.h"
 
 namespace {
 
-class GrabTest : public WorldTest {
+class GrabTest : public ScriptWorldTest {
 protected:
     static bool reads(const std::string& script) {
         std::vector<ScriptCommand> commands;
         ScriptError error{0, ""};
         return parseScript(script, commands, error);
-    }
-    static void run(const std::string& script) {
-        std::vector<ScriptCommand> commands;
-        ScriptError error{0, ""};
-        ASSERT_TRUE(parseScript(script, commands, error)) << error.line << ": " << error.message;
-        runScript(commands);
     }
 };
 

@@ -18,25 +18,12 @@
 #include "sim/settings.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
+#include "tests/runner/script_world_test.h"
 #include "tests/test_support.h"
 
 namespace {
 
-class SceneCommands : public WorldTest {
-protected:
-    static void run(const std::string& script) {
-        std::vector<ScriptCommand> commands;
-        ScriptError error{0, ""};
-        ASSERT_TRUE(parseScript(script, commands, error)) << error.line << ": " << error.message;
-        runScript(commands);
-    }
-    static std::uint64_t hashAfter(const std::string& script) {
-        resetWorld();
-        startWorld();
-        run(script);
-        return hashMovingPoints();
-    }
-};
+class SceneCommands : public ScriptWorldTest {};
 
 // A cube dropped off-centre onto another: they touch within the 1500 steps.
 constexpr const char* kStack = "scene\ncube 0 0 0\ncube 0.2 0.1 1.1\n";
