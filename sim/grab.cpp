@@ -34,10 +34,15 @@ void addGrabPull() {
     for (const float c : {at.x, at.y, at.z, v.x, v.y, v.z}) {
         if (!std::isfinite(c)) return;
     }
-    const double pull[3] = {
-        kGrabStiffness * (static_cast<double>(grab.target.x) - at.x) - static_cast<double>(kGrabDamping) * v.x,
-        kGrabStiffness * (static_cast<double>(grab.target.y) - at.y) - static_cast<double>(kGrabDamping) * v.y,
-        kGrabStiffness * (static_cast<double>(grab.target.z) - at.z) - static_cast<double>(kGrabDamping) * v.z};
+    double reach[3] = {static_cast<double>(grab.target.x) - at.x, static_cast<double>(grab.target.y) - at.y,
+                       static_cast<double>(grab.target.z) - at.z};
+    const double length = std::sqrt(reach[0] * reach[0] + reach[1] * reach[1] + reach[2] * reach[2]);
+    if (length > kMaxGrabReach) {
+        for (double& r : reach) r *= kMaxGrabReach / length;
+    }
+    const double pull[3] = {kGrabStiffness * reach[0] - static_cast<double>(kGrabDamping) * v.x,
+                            kGrabStiffness * reach[1] - static_cast<double>(kGrabDamping) * v.y,
+                            kGrabStiffness * reach[2] - static_cast<double>(kGrabDamping) * v.z};
     const double size = std::sqrt(pull[0] * pull[0] + pull[1] * pull[1] + pull[2] * pull[2]);
     const double scale = p->mass * (size > kMaxGrabAcceleration ? kMaxGrabAcceleration / size : 1.0);
     p->addForce(Vec3{static_cast<float>(pull[0] * scale), static_cast<float>(pull[1] * scale),

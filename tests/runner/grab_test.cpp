@@ -109,9 +109,10 @@ TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
     } cases[] = {
         {"at rest, near", 1.0f, {0.1f, -0.2f, 0.3f}, {0.0f, 0.0f, 0.0f}},
         {"heavy, moving", 3.0f, {0.1f, 0.0f, -0.2f}, {0.5f, -1.0f, 2.0f}},
-        {"far: the bound", 2.0f, {30.0f, 0.0f, -40.0f}, {0.0f, 0.0f, 0.0f}},
+        {"far: pulled as from kMaxGrabReach off", 2.0f, {30.0f, 0.0f, -40.0f}, {0.0f, 0.0f, 0.0f}},
+        {"far and fleeing: the bound", 1.0f, {0.0f, 50.0f, 0.0f}, {0.0f, -60.0f, 0.0f}},
         {"fast near its target: the damping counts in the bound", 1.0f, {0.01f, 0.0f, 0.0f}, {0.0f, 0.0f, -80.0f}},
-        {"beyond any float pull: the bound", 1.0f, {3e37f, 0.0f, -3e37f}, {0.0f, 0.0f, 0.0f}},
+        {"beyond any float reach", 1.0f, {3e37f, 0.0f, -3e37f}, {0.0f, 0.0f, 0.0f}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,9 +123,12 @@ TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
         ASSERT_TRUE(takePoint(0));
         moveGrabTarget(Vec3{c.reach.x, c.reach.y, 1.0f + c.reach.z});
         addGrabPull();
-        const double want[3] = {double{kGrabStiffness} * c.reach.x - double{kGrabDamping} * c.velocity.x,
-                                double{kGrabStiffness} * c.reach.y - double{kGrabDamping} * c.velocity.y,
-                                double{kGrabStiffness} * c.reach.z - double{kGrabDamping} * c.velocity.z};
+        const double length = std::sqrt(double{c.reach.x} * c.reach.x + double{c.reach.y} * c.reach.y +
+                                        double{c.reach.z} * c.reach.z);
+        const double spring = kGrabStiffness * std::min(1.0, kMaxGrabReach / length);
+        const double want[3] = {spring * c.reach.x - double{kGrabDamping} * c.velocity.x,
+                                spring * c.reach.y - double{kGrabDamping} * c.velocity.y,
+                                spring * c.reach.z - double{kGrabDamping} * c.velocity.z};
         const double size = std::sqrt(want[0] * want[0] + want[1] * want[1] + want[2] * want[2]);
         const double shrink = std::min(1.0, kMaxGrabAcceleration / size);
         EXPECT_NEAR(p->force.x, want[0] * shrink * c.mass, 1e-3 * c.mass);
@@ -147,9 +151,9 @@ TEST_F(GrabTest, APullFarAwayIsBounded) {
     run("take 0\nmove 1000 -1000 1000\nstep 1\n");
     const Vec3 v = grab.point->velocity;
     const float speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    // One step of the largest pull, less a little for the point's own drag and its springs.
-    EXPECT_LE(speed, kMaxGrabAcceleration * kTimeStep * 1.001f);
-    EXPECT_GT(speed, kMaxGrabAcceleration * kTimeStep * 0.9f);
+    // One step of the pull from kMaxGrabReach off, less a little for the point's drag and springs.
+    EXPECT_LE(speed, kGrabStiffness * kMaxGrabReach * kTimeStep * 1.001f);
+    EXPECT_GT(speed, kGrabStiffness * kMaxGrabReach * kTimeStep * 0.9f);
 }
 
 }  // namespace

@@ -210,14 +210,9 @@ TEST_P(GrabSoak, NoGrabBlowsASceneUp) {
 
 INSTANTIATE_TEST_SUITE_P(NearTargets, GrabSoak,
                          ::testing::Values(GrabSoakCase{201, Reach::Near}, GrabSoakCase{202, Reach::Near}), seedName);
-// Off while the pull's reach is unbounded: pulled toward a target 20 units off or more, a point
-// drags its cube across the room at 2000 units/s^2 with next to no damping left in the bounded
-// pull, slams it into the far wall at about 80 units/s and bounces it ever harder (150, then
-// 250 units/s) until it blows up. The one-cube scene from the start state: take 4,
-// move -1 30 2, step 1410.
-INSTANTIATE_TEST_SUITE_P(DISABLED_RoomTargets, GrabSoak,
+INSTANTIATE_TEST_SUITE_P(RoomTargets, GrabSoak,
                          ::testing::Values(GrabSoakCase{203, Reach::Room}, GrabSoakCase{204, Reach::Room}), seedName);
-INSTANTIATE_TEST_SUITE_P(DISABLED_FarTargets, GrabSoak,
+INSTANTIATE_TEST_SUITE_P(FarTargets, GrabSoak,
                          ::testing::Values(GrabSoakCase{205, Reach::Run}, GrabSoakCase{206, Reach::Run}), seedName);
 
 // A person's grab, key and button while a run plays: the session refuses the grab as a command
