@@ -19,10 +19,10 @@ constexpr std::size_t kNoRoom = static_cast<std::size_t>(-1);
 
 std::size_t roundUp(std::size_t size, std::size_t align) { return (size + align - 1) / align * align; }
 
-std::unique_ptr<SceneStorage>& currentStorage() {
+std::shared_ptr<SceneStorage>& currentStorage() {
     // Made on first use, so that the static initialisation of the world state can use it
     // whatever the order of initialisation between files.
-    static std::unique_ptr<SceneStorage> storage = std::make_unique<SceneStorage>();
+    static std::shared_ptr<SceneStorage> storage = std::make_shared<SceneStorage>();
     return storage;
 }
 
@@ -32,17 +32,41 @@ SlotPool::SlotPool(std::size_t slotSize, std::size_t slotAlign)
     : stride_(roundUp(slotSize, slotAlign)), slotAlign_(slotAlign) {}
 
 void* SlotPool::allocate() {
-    if (used_ == capacity_) {
-        const std::size_t slots = capacity_ == 0 ? kFirstChunkSlots : std::min(capacity_ * 2, kLargestChunkSlots);
-        chunks_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride_, std::align_val_t(slotAlign_))),
-                             AlignedDelete{slotAlign_});
-        capacity_ = slots;
+    if (inUse_.empty() || used_ == inUse_.back().second) {
+        const std::size_t last = inUse_.empty() ? 0 : inUse_.back().second;
+        const std::size_t slots = last == 0 ? kFirstChunkSlots : std::min(last * 2, kLargestChunkSlots);
+        owned_.emplace_back(static_cast<std::byte*>(::operator new[](slots * stride_, std::align_val_t(slotAlign_))),
+                            AlignedDelete{slotAlign_});
+        inUse_.emplace_back(owned_.back().get(), slots);
         used_ = 0;
     }
-    void* slot = chunks_.back().get() + used_ * stride_;
+    void* slot = inUse_.back().first + used_ * stride_;
     ++used_;
     ++count_;
     return slot;
+}
+
+void SlotPool::save(Image& image) const {
+    image.chunks = inUse_;
+    image.used = used_;
+    image.count = count_;
+    image.bytes.clear();
+    for (std::size_t c = 0; c < inUse_.size(); ++c) {
+        const std::size_t slots = c + 1 < inUse_.size() ? inUse_[c].second : used_;
+        image.bytes.insert(image.bytes.end(), inUse_[c].first, inUse_[c].first + slots * stride_);
+    }
+}
+
+void SlotPool::restore(const Image& image) {
+    const std::byte* from = image.bytes.data();
+    for (std::size_t c = 0; c < image.chunks.size(); ++c) {
+        const std::size_t size = (c + 1 < image.chunks.size() ? image.chunks[c].second : image.used) * stride_;
+        std::copy(from, from + size, image.chunks[c].first);
+        from += size;
+    }
+    inUse_ = image.chunks;
+    used_ = image.used;
+    count_ = image.count;
 }
 
 void* ByteArena::allocate(std::size_t size, std::size_t align) {
@@ -55,8 +79,9 @@ void* ByteArena::allocate(std::size_t size, std::size_t align) {
     if (pad == kNoRoom) {
         // new[] of bytes is aligned for any fundamental type, which is all the arrays hold.
         const std::size_t bytes = std::max(kChunk, size + align);
-        chunks_.emplace_back(new std::byte[bytes]);
-        next_ = chunks_.back().get();
+        owned_.emplace_back(new std::byte[bytes]);
+        inUse_.emplace_back(owned_.back().get(), bytes);
+        next_ = owned_.back().get();
         left_ = bytes;
         pad = fits();
     }
@@ -64,6 +89,28 @@ void* ByteArena::allocate(std::size_t size, std::size_t align) {
     next_ += pad + size;
     left_ -= pad + size;
     return p;
+}
+
+void ByteArena::save(Image& image) const {
+    image.chunks = inUse_;
+    image.left = left_;
+    image.bytes.clear();
+    for (std::size_t c = 0; c < inUse_.size(); ++c) {
+        const std::size_t size = inUse_[c].second - (c + 1 < inUse_.size() ? 0 : left_);
+        image.bytes.insert(image.bytes.end(), inUse_[c].first, inUse_[c].first + size);
+    }
+}
+
+void ByteArena::restore(const Image& image) {
+    const std::byte* from = image.bytes.data();
+    for (std::size_t c = 0; c < image.chunks.size(); ++c) {
+        const std::size_t size = image.chunks[c].second - (c + 1 < image.chunks.size() ? 0 : image.left);
+        std::copy(from, from + size, image.chunks[c].first);
+        from += size;
+    }
+    inUse_ = image.chunks;
+    left_ = image.left;
+    next_ = inUse_.empty() ? nullptr : inUse_.back().first + (inUse_.back().second - left_);
 }
 
 SceneStorage::SceneStorage()
@@ -76,4 +123,43 @@ SceneStorage::SceneStorage()
 
 SceneStorage& sceneStorage() { return *currentStorage(); }
 
-void replaceSceneStorage() { currentStorage() = std::make_unique<SceneStorage>(); }
+std::shared_ptr<SceneStorage> sharedSceneStorage() { return currentStorage(); }
+
+void useSceneStorage(std::shared_ptr<SceneStorage> storage) { currentStorage() = std::move(storage); }
+
+void replaceSceneStorage() { currentStorage() = std::make_shared<SceneStorage>(); }
+
+// Scene objects are copied as bytes: they must hold nothing but values and pointers.
+static_assert(std::is_trivially_copyable_v<MassPoint> && std::is_trivially_copyable_v<SpringListNode> &&
+              std::is_trivially_copyable_v<Spring> && std::is_trivially_copyable_v<VolumeElement> &&
+              std::is_trivially_copyable_v<Cube>);
+
+std::size_t SceneStorage::Image::size() const {
+    return points.bytes.size() + cells.bytes.size() + pointListCells.bytes.size() + springs.bytes.size() +
+           elements.bytes.size() + cubes.bytes.size() + bytes.bytes.size();
+}
+
+void SceneStorage::save(Image& image) const {
+    points_.save(image.points);
+    cells_.save(image.cells);
+    pointListCells_.save(image.pointListCells);
+    springs_.save(image.springs);
+    elements_.save(image.elements);
+    cubes_.save(image.cubes);
+    bytes_.save(image.bytes);
+    image.linkEdits = linkEdits;
+}
+
+void SceneStorage::restore(const Image& image) {
+    points_.restore(image.points);
+    cells_.restore(image.cells);
+    pointListCells_.restore(image.pointListCells);
+    springs_.restore(image.springs);
+    elements_.restore(image.elements);
+    cubes_.restore(image.cubes);
+    bytes_.restore(image.bytes);
+    hints = EndHints{};
+    chainBefore = ChainPredecessors{};
+    // Counted on from where it stood plus one, so the step's order, read at any count, is stale.
+    linkEdits = std::max(linkEdits, image.linkEdits) + 1;
+}

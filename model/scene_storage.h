@@ -17,22 +17,36 @@ struct Cube;
 
 // Fixed-size slots handed out in order from chunks that are never moved, so that objects
 // made one after another lie one after another in memory (the step walks them in that order).
+// A chunk lives as long as the pool: an image of the pool's slots can always be written back
+// where it was taken.
 class SlotPool {
 public:
     SlotPool(std::size_t slotSize, std::size_t slotAlign);
     void* allocate();
     std::size_t count() const { return count_; }
 
+    // The slots in use, bytes and all.
+    struct Image {
+        std::vector<std::pair<std::byte*, std::size_t>> chunks;  // in use: address and slots
+        std::size_t used = 0;                                     // slots used in the last
+        std::size_t count = 0;
+        std::vector<std::byte> bytes;
+    };
+    void save(Image& image) const;
+    // Writes an image of this pool back: its slots as they were, and slots handed out after
+    // it was taken free again.
+    void restore(const Image& image);
+
 private:
     struct AlignedDelete {
         std::size_t align;
         void operator()(std::byte* p) const { ::operator delete[](p, std::align_val_t(align)); }
     };
-    std::vector<std::unique_ptr<std::byte[], AlignedDelete>> chunks_;
+    std::vector<std::unique_ptr<std::byte[], AlignedDelete>> owned_;
+    std::vector<std::pair<std::byte*, std::size_t>> inUse_;  // address and slots, in order of use
     std::size_t stride_;
     std::size_t slotAlign_;
-    std::size_t used_ = 0;      // slots used in the last chunk
-    std::size_t capacity_ = 0;  // slots in the last chunk
+    std::size_t used_ = 0;  // slots used in the last chunk in use
     std::size_t count_ = 0;
 };
 
@@ -42,8 +56,17 @@ class ByteArena {
 public:
     void* allocate(std::size_t size, std::size_t align);
 
+    struct Image {
+        std::vector<std::pair<std::byte*, std::size_t>> chunks;  // in use: address and size
+        std::size_t left = 0;                                     // bytes free at the end of the last
+        std::vector<std::byte> bytes;
+    };
+    void save(Image& image) const;
+    void restore(const Image& image);
+
 private:
-    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    std::vector<std::unique_ptr<std::byte[]>> owned_;
+    std::vector<std::pair<std::byte*, std::size_t>> inUse_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
 };
@@ -106,6 +129,19 @@ public:
     // use: they go with the scene, so a restart starts them afresh with everything else.
     std::shared_ptr<void> stepRecords;
 
+    // Every object of the scene as it is now. Written back over the same storage, it puts the
+    // scene back exactly, links and all; objects made since are dropped.
+    struct Image {
+        SlotPool::Image points, cells, pointListCells, springs, elements, cubes;
+        ByteArena::Image bytes;
+        std::uint64_t linkEdits = 0;
+        std::size_t size() const;  // bytes held
+    };
+    void save(Image& image) const;
+    // The hints are dropped (they may name objects made after the image); the step is told to
+    // read the scene's order anew.
+    void restore(const Image& image);
+
     std::size_t pointCount() const { return points_.count(); }
     std::size_t springCount() const { return springs_.count(); }
     std::size_t cellCount() const { return cells_.count() + pointListCells_.count(); }
@@ -134,8 +170,12 @@ private:
     ByteArena bytes_;
 };
 
-// The storage of the current scene. A scene restart replaces it, which releases the old scene.
+// The storage of the current scene. A scene restart replaces it, which releases the old scene
+// unless something else still holds it (a snapshot of the world).
 SceneStorage& sceneStorage();
+std::shared_ptr<SceneStorage> sharedSceneStorage();
+// Makes `storage` the current scene's storage again.
+void useSceneStorage(std::shared_ptr<SceneStorage> storage);
 // Replaces the current storage with a new, empty one and releases the old one.
 void replaceSceneStorage();
 

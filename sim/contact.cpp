@@ -459,6 +459,10 @@ void readContactCubes(ContactScratch& s, const std::vector<MassPoint*>& sortedMo
 
 void releaseFrictionSprings() { contactScratch().stretches.clear(); }
 
+const std::vector<PairStretch>& frictionSprings() { return contactScratch().stretches; }
+
+void setFrictionSprings(const std::vector<PairStretch>& springs) { contactScratch().stretches = springs; }
+
 void applyContactForces() {
     sceneOrder();  // reads the cubes anew when the scene has changed
     ContactScratch& s = contactScratch();

@@ -93,6 +93,10 @@ void readContactCubes(ContactScratch& scratch, const std::vector<MassPoint*>& so
 void applyContactForces();
 // Lets every pair's friction spring go slack (contact switched on or off).
 void releaseFrictionSprings();
+// The friction springs of the pairs that touched in the last step, by pair, and setting them
+// (a snapshot of the world keeps them).
+const std::vector<PairStretch>& frictionSprings();
+void setFrictionSprings(const std::vector<PairStretch>& springs);
 
 // The faces' corners, each face ordered so that the cross product of its diagonals,
 // (c2 - c0) x (c3 - c1), points out of the cube: bottom, top, near, far, +x, -x.
