@@ -24,5 +24,7 @@ using SampleHook = std::function<void(std::uint64_t steps)>;
 // through the keyboard callback, buttons through the mouse callback, each step through the
 // idle callback (never throttled here: no frame is ever drawn). With a hook, samples are taken
 // before the first command and after every step whose running count is a multiple of `every`.
+// With `stopAt`, the run ends at that step: after its stopAt-th step and every command before
+// the next (step 0: the commands before the first step), as a front end's timeline shows it.
 RunSummary runScript(const std::vector<ScriptCommand>& commands, const SampleHook& sample = {},
-                     std::uint64_t every = 1);
+                     std::uint64_t every = 1, std::uint64_t stopAt = UINT64_MAX);

@@ -13,6 +13,7 @@ add_executable(tremblo_runner_unit_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/contact_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/grab_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/runner/snapshot_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/runner/timeline_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/test_support.cpp
 )
 target_link_libraries(tremblo_runner_unit_tests PRIVATE tremblo_runner GTest::gtest)

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     if (traceFile != nullptr) trace.writeHeader();
     SampleHook sample;
     if (traceFile != nullptr) sample = [&trace](std::uint64_t steps) { trace.writeSample(steps); };
-    const RunSummary summary = runScript(commands, sample, options.every);
+    const RunSummary summary = runScript(commands, sample, options.every, options.stopAt.value_or(UINT64_MAX));
 
     bool written = true;
     if (traceFile != nullptr) {

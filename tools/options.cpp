@@ -5,8 +5,8 @@
 
 namespace {
 
-// A positive decimal integer that fits in 64 bits.
-bool readPositive(std::string_view text, std::uint64_t& value) {
+// A decimal integer that fits in 64 bits.
+bool readCount(std::string_view text, std::uint64_t& value) {
     if (text.empty()) return false;
     value = 0;
     for (const char c : text) {
@@ -15,25 +15,29 @@ bool readPositive(std::string_view text, std::uint64_t& value) {
         if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
         value = value * 10 + digit;
     }
-    return value > 0;
+    return true;
 }
+
+bool readPositive(std::string_view text, std::uint64_t& value) { return readCount(text, value) && value > 0; }
 
 }  // namespace
 
 const char* usageText() {
-    return "usage: tremblo-sim SCRIPT [--trace FILE] [--every K] [--hash]\n"
-           "       tremblo-sim --link FILE [--trace FILE] [--every K] [--hash]\n"
+    return "usage: tremblo-sim SCRIPT [--trace FILE] [--every K] [--at STEP] [--hash]\n"
+           "       tremblo-sim --link FILE [--trace FILE] [--every K] [--at STEP] [--hash]\n"
            "       tremblo-sim --help\n"
            "\n"
            "Runs the one-cube scene headless, driven by SCRIPT (a file, - for standard input, or a\n"
            "page address holding #run=, in quotes).\n"
-           "Script lines: key C | press BUTTON X Y | release BUTTON X Y | step N\n"
-           "(BUTTON left, middle or right; X, Y window pixels, y down; '#' starts a comment).\n"
+           "Script lines: key C | press BUTTON X Y | release BUTTON X Y | step N | scene | cube ...\n"
+           "(the README lists them all; '#' starts a comment).\n"
            "\n"
            "  --link FILE   run the page address held in FILE (- for standard input), for\n"
            "                addresses too long for the command line\n"
            "  --trace FILE  write a CSV trace (step,time,point,x,y,z,vx,vy,vz) to FILE, - for stdout\n"
            "  --every K     trace the moving points after every K-th step (default 100)\n"
+           "  --at STEP     stop the run at STEP: after that many steps and the commands before the\n"
+           "                next step, where the page's timeline shows step STEP\n"
            "  --hash        print the FNV-1a hash of the final positions and velocities\n"
            "                (16 hex digits on stdout; not with --trace -)\n"
            "  --help        print this help\n"
@@ -93,6 +97,12 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
             if (!readPositive(value, options.every))
                 return fail("--every needs a positive integer, got '" + std::string(value) + "'");
             haveEvery = true;
+        } else if (isOption("--at")) {
+            if (options.stopAt) return fail("--at given twice");
+            if (!takeValue("--at", value)) return false;
+            std::uint64_t step = 0;
+            if (!readCount(value, step)) return fail("--at needs a step count, got '" + std::string(value) + "'");
+            options.stopAt = step;
         } else if (arg == "--hash") {
             if (haveHash) return fail("--hash given twice");
             options.hash = haveHash = true;
@@ -109,7 +119,7 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
         }
     }
     if (!haveScript)
-        return fail("no script given (usage: tremblo-sim SCRIPT|--link FILE [--trace FILE] [--every K] [--hash])");
+        return fail("no script given (usage: tremblo-sim SCRIPT|--link FILE [--trace FILE] [--every K] [--at STEP] [--hash])");
     if (haveEvery && !haveTrace) return fail("--every needs --trace");
     if (options.hash && options.tracePath == "-")
         return fail("--hash and --trace - would both write to standard output; write the trace to a file");

@@ -1,0 +1,102 @@
+// The timeline reaches any step of a run with the bits the runner gives there, however it
+// got there, and a run taken over in its middle replays to what the world shows.
+
+#include "run/timeline.h"
+
+#include "tests/runner/script_world_test.h"
+
+namespace {
+
+using TimelineTest = ScriptWorldTest;
+
+std::vector<ScriptCommand> parsed(const std::string& text) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error{0, ""};
+    EXPECT_TRUE(parseScript(text, commands, error)) << error.line << ": " << error.message;
+    return commands;
+}
+
+std::uint64_t hashAt(const std::vector<ScriptCommand>& commands, std::uint64_t step) {
+    resetWorld();
+    startWorld();
+    runScript(commands, {}, 1, step);
+    return hashMovingPoints();
+}
+
+// Restarts, a tear, a yield, a grab, a push running across a restart, contact's friction.
+const char* const kRun =
+    "key z\nkey 3\nstep 700\npress right 400 300\nrelease right 900 0\nstep 2500\n"
+    "key 2\nkey u\nstep 1200\ntake 5\nmove 0 3 4\nstep 1500\nlet go\npress right 400 300\n"
+    "release right 500 250\nstep 100\nkey s\nstep 900\nset contact on\nscene\ncube 0 0 0.1\n"
+    "cube 0.04 0.02 1.15\nstep 3000\n";
+
+TEST_F(TimelineTest, AnyStepIsReachedWithTheRunnersBitsThere) {
+    const std::vector<ScriptCommand> commands = parsed(kRun);
+    // Forward and back, across restarts, into the middle of a step command, and to its ends.
+    const std::uint64_t targets[] = {9900, 0, 3200, 3201, 4399, 4400, 9900, 1, 6000, 6100, 5000, 7000};
+    std::vector<std::uint64_t> want;
+    for (const std::uint64_t t : targets) want.push_back(hashAt(commands, t));
+
+    resetWorld();
+    startWorld();
+    constexpr std::size_t kBudget = 60'000;  // a few snapshots: they are thinned as the run goes
+    Timeline timeline(kBudget);
+    timeline.start(commands);
+    ASSERT_EQ(timeline.length(), 9900u);
+    for (std::size_t i = 0; i < std::size(targets); ++i) {
+        timeline.seek(targets[i]);
+        ASSERT_TRUE(timeline.work());
+        EXPECT_EQ(timeline.at(), targets[i]);
+        EXPECT_EQ(hashMovingPoints(), want[i]) << "at step " << targets[i] << " (seek " << i << ")";
+    }
+    EXPECT_GT(timeline.spacing(), Timeline::kFirstSpacing) << "thinned";
+    EXPECT_LE(timeline.snapshotBytes(), kBudget);
+}
+
+TEST_F(TimelineTest, TakingOverCutsTheFutureAndTheRunReplaysToWhatTheWorldShows) {
+    Timeline timeline;
+    timeline.start(parsed(kRun));
+    timeline.seek(9900);
+    ASSERT_TRUE(timeline.work());
+    timeline.seek(4000);  // back into the pull of the grab
+    ASSERT_TRUE(timeline.work());
+    timeline.mouse(2, 0, 400, 300);
+    for (int i = 0; i < 150; ++i) timeline.step();
+    timeline.mouse(2, 1, 700, 100);
+    timeline.key('g', 0, 0);
+    timeline.command(parsed("move -1 2 3\n")[0]);
+    for (int i = 0; i < 800; ++i) timeline.step();
+    EXPECT_EQ(timeline.length(), 4950u);
+    const std::uint64_t shown = hashMovingPoints();
+
+    // Back before the take-over and forward again: the run's new future, not its old one.
+    timeline.seek(3900);
+    ASSERT_TRUE(timeline.work());
+    timeline.seek(4950);
+    ASSERT_TRUE(timeline.work());
+    EXPECT_EQ(hashMovingPoints(), shown);
+
+    const std::vector<ScriptCommand> recorded = parsed(timeline.text());
+    EXPECT_EQ(hashAt(recorded, UINT64_MAX), shown);
+}
+
+TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLater) {
+    // All of the work before the first step: a scene built over and over.
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "key s\n";
+    text += "step 30\n";
+    const std::vector<ScriptCommand> commands = parsed(text);
+    const std::uint64_t want = hashAt(commands, 30);
+
+    resetWorld();
+    startWorld();
+    Timeline timeline;
+    timeline.start(commands);
+    timeline.seek(30);
+    int calls = 0, pieces = 0;
+    while (!timeline.work([&] { return ++calls % 7 != 0; })) ++pieces;
+    EXPECT_GE(pieces, 40 / 7);
+    EXPECT_EQ(hashMovingPoints(), want);
+}
+
+}  // namespace
