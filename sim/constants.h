@@ -36,7 +36,7 @@ inline constexpr float kDeepestPush = 0.05f;
 // critical for the point alone.
 inline constexpr float kGrabStiffness = 400.0f;        // 1/s^2
 inline constexpr float kGrabDamping = 40.0f;           // 1/s
-inline constexpr float kMaxGrabAcceleration = 2000.0f;  // units/s^2: the pull's bound
+inline constexpr float kMaxGrabAcceleration = 800.0f;  // units/s^2: the pull's bound
 // A target further off pulls as one this far away: a spring stretched across the room would
 // tear the held point out of its cube faster than the cube's springs can follow.
-inline constexpr float kMaxGrabReach = 1.0f;  // units
+inline constexpr float kMaxGrabReach = 0.5f;  // units
