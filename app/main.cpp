@@ -105,14 +105,17 @@ int main(int argc, char** argv) {
     glutInitErrorFunc(onToolkitError);
 #endif
     glutInit(&argc, argv);
+    // With the display open: the run starts, carried out at once up to the step of --at, so
+    // that the window opens there.
+    playWindowRun(runOptions);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     glutInitWindowSize(800, 600);
     glutInitWindowPosition(0, 0);
     glutCreateWindow(argv[0]);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
-    // Keys, buttons and steps go to the core through the run session, which plays a run and
-    // records the person's.
+    // Keys, buttons and steps go to the core through the run session, which plays a run (the
+    // person's input takes it over) and records the person's.
     glutDisplayFunc(onRunDisplay);
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onRunKey);

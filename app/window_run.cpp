@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +67,19 @@ GrabControls grabControls([](const ScriptCommand& command) { return session->com
 
 bool startsWith(const char* arg, const char* prefix) { return std::strncmp(arg, prefix, std::strlen(prefix)) == 0; }
 
+const char* const kUsage = "usage: tremblo [RUN | --link FILE] [--at STEP|end] [--record FILE]";
+
+// A step count (decimal, within 64 bits) or `end`.
+bool readAtStep(const std::string& text, std::uint64_t& step) {
+    if (text == "end") {
+        step = UINT64_MAX;
+        return true;
+    }
+    const char* last = text.data() + text.size();
+    const auto [stop, fault] = std::from_chars(text.data(), last, step);
+    return !text.empty() && fault == std::errc() && stop == last;
+}
+
 }  // namespace
 
 bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std::string& error) {
@@ -87,6 +102,23 @@ bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std
             }
             options.playPath = path;
             options.playLink = true;
+        } else if (std::strcmp(arg, "--at") == 0 || startsWith(arg, "--at=")) {
+            if (options.atStep) {
+                error = "--at given twice";
+                return false;
+            }
+            std::string value;
+            if (std::strcmp(arg, "--at") != 0) {
+                value = arg + std::strlen("--at=");
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            }
+            std::uint64_t step = 0;
+            if (!readAtStep(value, step)) {
+                error = "--at needs a step count or 'end'" + (value.empty() ? "" : ", got '" + value + "'");
+                return false;
+            }
+            options.atStep = step;
         } else if (std::strcmp(arg, "--record") == 0) {
             if (i + 1 >= argc) {
                 error = "--record needs a file";
@@ -100,7 +132,7 @@ bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std
                 return false;
             }
         } else if (startsWith(arg, "--")) {
-            error = "unknown option '" + std::string(arg) + "' (usage: tremblo [RUN | --link FILE] [--record FILE])";
+            error = "unknown option '" + std::string(arg) + "' (" + kUsage + ")";
             return false;
         } else if (arg[0] == '-') {
             if ((std::strcmp(arg, "-display") == 0 || std::strcmp(arg, "-geometry") == 0) && i + 1 < argc) ++i;
@@ -111,6 +143,10 @@ bool parseWindowRunOptions(int argc, char** argv, WindowRunOptions& options, std
         } else {
             options.playPath = arg;
         }
+    }
+    if (options.atStep && options.playPath.empty()) {
+        error = std::string("--at needs a run to play (") + kUsage + ")";
+        return false;
     }
     return true;
 }
@@ -155,6 +191,25 @@ bool openWindowRecording(const WindowRunOptions& options) {
     return true;
 }
 
+void playWindowRun(const WindowRunOptions& options) {
+    session.emplace(nullptr, RunSession::WhilePlaying::InputTakesOver);
+    session->play(std::move(playText), std::move(playCommands));
+    if (!options.atStep) return;
+    // Reached a thousand steps at a time: Ctrl-C, a kill or a closed terminal meanwhile ends a
+    // start that failed, and a record file it made goes again.
+    if (recordFileMade) {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, noteStopSignal);
+    }
+    while (session->playing() && session->playedSteps() < *options.atStep && stopSignal == 0) {
+        session->reach(std::min(*options.atStep, session->playedSteps() + 1000));
+    }
+    if (stopSignal != 0) {
+        takeBackUnstartedRecording();
+        std::signal(stopSignal, SIG_DFL);
+        std::raise(stopSignal);
+    }
+}
+
 bool startWindowRun(void (*setTitle)(const char*)) {
     setWindowTitle = setTitle;
     if (recordFd >= 0) {
@@ -169,8 +224,7 @@ bool startWindowRun(void (*setTitle)(const char*)) {
         recordingStarted = true;
         recorder = &recording.emplace(recordFile);
     }
-    session.emplace(recorder);
-    session->play(std::move(playText), std::move(playCommands));
+    session->record(recorder);
     idleHooks.waitForFrame = waitForFrameAndNote;
     if (recorder != nullptr) {
         std::signal(SIGINT, noteStopSignal);

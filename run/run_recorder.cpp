@@ -12,6 +12,11 @@ std::string stepLine(std::uint64_t steps) { return writeCommand(ScriptCommand{Co
 
 }  // namespace
 
+bool recordsKey(unsigned char key) { return key > ' ' && key != 0x7f && key != '#'; }
+bool recordsButton(int button, int state) {
+    return scriptButtonName(button) != nullptr && (state == kDown || state == kUp);
+}
+
 void RunRecorder::put(std::string_view line) {
     if (file_ == nullptr) {
         memory_ += line;
@@ -34,13 +39,13 @@ void RunRecorder::writeLines(std::string_view lines) {
 }
 
 void RunRecorder::key(unsigned char key) {
-    if (key <= ' ' || key == 0x7f || key == '#') return;
+    if (!recordsKey(key)) return;
     putHeldSteps();
     put(writeCommand(ScriptCommand{CommandKind::Key, 0, key, 0, 0, 0, 0}));
 }
 
 void RunRecorder::button(int button, int state, int x, int y) {
-    if (scriptButtonName(button) == nullptr || (state != kDown && state != kUp)) return;
+    if (!recordsButton(button, state)) return;
     putHeldSteps();
     put(writeCommand(ScriptCommand{state == kDown ? CommandKind::Press : CommandKind::Release, 0, 0, button, x, y, 0}));
 }

@@ -9,6 +9,12 @@
 // it happens, and `step N` for the steps actually taken since the line before. Steps are held
 // until the next line or flush(), so a quiet stretch is one line, not one per step. Lines go
 // to a file (the window; flush() pushes them out) or are kept in memory (the page; text()).
+// The input a recording holds. Keys the keyboard callback ignores and the script cannot spell
+// (blanks, control bytes, '#'), and buttons and states it cannot spell (a wheel's), which the
+// mouse callback ignores as well, are left out.
+bool recordsKey(unsigned char key);
+bool recordsButton(int button, int state);
+
 class RunRecorder {
 public:
     // `file`: where the lines go, or null to keep them in memory. Not closed here.
@@ -16,11 +22,8 @@ public:
 
     // Lines as they stand (a played run), a line feed added if the last one has none.
     void writeLines(std::string_view lines);
-    // Keys the keyboard callback ignores and the script cannot spell (blanks, control bytes,
-    // '#') are left out.
+    // Input that recordsKey or recordsButton refuses is left out.
     void key(unsigned char key);
-    // Buttons and states the script cannot spell (a wheel's) are left out: the mouse callback
-    // ignores them as well.
     void button(int button, int state, int x, int y);
     void stepped(std::uint64_t steps = 1);
 

@@ -1,5 +1,7 @@
 #include "run/run_session.h"
 
+#include <utility>
+
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
 #include "run/apply_command.h"
@@ -18,7 +20,20 @@ bool isEndComment(std::string_view line) {
     return start != std::string_view::npos && line.substr(start, kRunEndComment.size()) == kRunEndComment;
 }
 
+// A step as the idle callback takes it when no frame is due.
+bool stepAtOnce() {
+    timeStep = kTimeStep;
+    stepWorld();
+    return true;
+}
+
 }  // namespace
+
+void RunSession::record(RunRecorder* recorder) {
+    recorder_ = recorder;
+    // The lines played so far, copied again, into it.
+    copyLinesThrough(std::exchange(copiedLines_, 0));
+}
 
 void RunSession::play(std::string text, std::vector<ScriptCommand> commands) {
     stop();
@@ -88,22 +103,32 @@ bool RunSession::idle(bool (*idleCall)()) {
     return true;
 }
 
+void RunSession::reach(std::uint64_t step) {
+    while (playing() && playedSteps_ < step) idle(stepAtOnce);
+}
+
+bool RunSession::personGoesAhead(bool recorded) {
+    if (!playing()) return true;
+    if (whilePlaying_ == WhilePlaying::InputWaits || !recorded) return false;
+    stop();
+    return true;
+}
+
 void RunSession::stepOnce() {
-    if (playing()) return;
-    timeStep = kTimeStep;
-    stepWorld();
+    if (!personGoesAhead(true)) return;
+    stepAtOnce();
     ++steps_;
     if (recorder_ != nullptr) recorder_->stepped();
 }
 
 void RunSession::key(unsigned char key, int x, int y) {
-    if (playing()) return;
+    if (!personGoesAhead(recordsKey(key))) return;
     if (recorder_ != nullptr) recorder_->key(key);
     onKey(key, x, y);
 }
 
 void RunSession::mouse(int button, int state, int x, int y) {
-    if (playing()) return;
+    if (!personGoesAhead(recordsButton(button, state))) return;
     x = withinScriptRange(x);
     y = withinScriptRange(y);
     if (recorder_ != nullptr) recorder_->button(button, state, x, y);
@@ -111,7 +136,7 @@ void RunSession::mouse(int button, int state, int x, int y) {
 }
 
 bool RunSession::command(const ScriptCommand& command) {
-    if (playing()) return false;
+    if (!personGoesAhead(true)) return false;
     if (recorder_ != nullptr) recorder_->writeLines(writeCommand(command));
     applyCommand(command);
     return true;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end test of the window's runs: the real program in a private Xvfb, recording a session
 of keys and drags (--record), ended by closing the window or by a kill, and replayed with the
-headless runner to the hash written at the end of the file; a run played first and recorded on;
+headless runner to the hash written at the end of the file; a run played first and recorded on,
+taken over by a key while it plays, or reached at a step at once (--at);
 bad runs refused before any window opens; no file lost to a recording (not the run it plays,
 not one there before a start that fails) and a recording that cannot be written named in the
 window's title.
@@ -107,8 +108,8 @@ def test_played_then_recorded(program, sim, server, workdir, stop_signal):
         f.write("# a short run\nkey 2\nstep 200\n")
     demo = Demo(program, server, workdir, args=[played, "--record", run])
     try:
-        # The played run is 0.1 s of simulated time; keys wait for its end, then they are the
-        # person's and recorded.
+        # The played run is 0.1 s of simulated time; a key after its end is the person's.
+        wait_for(lambda: "step 200\n" in read(run), "the played run to end")
         wait_for(lambda: demo.keys("5") or "key 5" in read(run), "the recording to hold a key after the played run",
                  interval=0.5)
         demo.process.send_signal(stop_signal)
@@ -122,6 +123,27 @@ def test_played_then_recorded(program, sim, server, workdir, stop_signal):
           % text[:80])
 
 
+def test_taken_over_and_reached(program, sim, server, workdir, at):
+    """A key takes a long run over while it plays; or --at opens the window at step 20000 (10 s at
+    the window's pace), closed at once. The recording replays to its end."""
+    played, run = os.path.join(workdir, "long.sim"), os.path.join(workdir, "taken.sim")
+    with open(played, "w") as f:
+        f.write("key 2\nstep 20000\nkey 4\nstep 200000\n")
+    demo = Demo(program, server, workdir, args=[played, "--record", run] + (["--at", "20000"] if at else []))
+    try:
+        if not at:
+            wait_for(lambda: read(run) == "key 2\n", "the played run's first line recorded at a frame")
+            wait_for(lambda: demo.keys("3") or "key 3" in read(run), "the recording to hold the key", interval=0.5)
+        demo.close()
+        demo.process.wait(timeout=60)
+    finally:
+        demo.stop()
+    text = replays_to_its_end(sim, run)
+    steps = int(END_LINE.search(text).group(2))
+    check(text.startswith("key 2\nstep 20000\nkey 4\n") and steps >= 20000 if at else
+          re.match(r"key 2\n(step \d+\n)*key 3\n", text) and steps < 20000, "the recording: %r" % text[:200])
+
+
 def test_bad_runs(program, server, workdir):
     bad = os.path.join(workdir, "bad.sim")
     with open(bad, "w") as f:
@@ -130,6 +152,7 @@ def test_bad_runs(program, server, workdir):
     cases = (([bad], no_display, bad + ":3: unknown command"),
              (["#run=ab$d"], no_display, "tremblo: the run in the address holds a character that is not base64url"),
              (["--record"], no_display, "tremblo: --record needs a file"),
+             ([bad, "--at", "-1"], no_display, "tremblo: --at needs a step count or 'end', got '-1'"),
              (["--record", os.path.join(workdir, "no", "such.sim")], server.env(), "tremblo: cannot write run"))
     # A recording over the run it plays, by any name, would lose it.
     kept = os.path.join(workdir, "kept.sim")
@@ -187,6 +210,10 @@ def main():
             test_played_then_recorded(program, sim, server, workdir, stop_signal)
         print("ok: a run played, then a key of the person's, then a kill or a closed terminal: the recording "
               "replays to its end")
+        test_taken_over_and_reached(program, sim, server, workdir, at=False)
+        test_taken_over_and_reached(program, sim, server, workdir, at=True)
+        print("ok: a key while a run plays takes it over, and --at opens the window at a step reached at once: "
+              "both recordings replay to their end")
         if os.access("/dev/full", os.W_OK):
             test_unwritable_recording(program, server, workdir)
             print("ok: a recording that cannot be written is named in the window's title and on the console")

@@ -162,6 +162,31 @@ TEST(RunSession, ARunCutShortIsRecordedAsFarAsItWasPlayed) {
     }
 }
 
+// The window's session: a run reached at once (--at), recorded only from there, taken over by
+// the gravity key mid-step; a wheel notch and a blank, which no recording holds, leave it
+// playing. The recording replays to the same bits: the run cut where it stood, then the key.
+TEST(RunSession, InputTakesOverAPlayedRunWhereItStands) {
+    for (const std::uint64_t at : {0, 150, 160}) {
+        SCOPED_TRACE(at);
+        restart();
+        RunRecorder recorder;
+        RunSession session(nullptr, RunSession::WhilePlaying::InputTakesOver);
+        session.play(kRun, read(kRun));
+        session.reach(at);
+        session.record(&recorder);
+        for (int i = 0; i < 20; ++i) session.idle(alwaysSteps);
+        session.mouse(3, 0, 1, 1);
+        session.key(' ', 0, 0);
+        ASSERT_TRUE(session.playing());
+        session.key('g', 0, 0);
+        EXPECT_FALSE(session.playing());
+        for (int i = 0; i < 30; ++i) session.idle(alwaysSteps);
+        session.finish();
+        const std::uint64_t live = hashMovingPoints();
+        EXPECT_EQ(runnerEnd(recorder.text()), std::make_pair(live, at + 50)) << recorder.text();
+    }
+}
+
 TEST(RunLink, AnAddressCarriesARunBesideOtherFields) {
     const std::string data = encodeRunData(kRun);
     // Mail programs escape '&' and '='.
