@@ -6,12 +6,13 @@
 //   address again decodes to the same bytes.
 // Each input is tried three ways: as the run field's text (the base64url reading), as the
 // packed bytes themselves written in base64url (zlib's inflate on anything), and, when it
-// starts with '#', as a whole fragment (other fields and separators).
+// starts with '#', as a whole fragment (other fields and separators, the step's at= too).
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,9 @@ namespace {
 
 void decodeAndCheck(const std::string& address) {
     std::string text, error;
+    std::optional<std::uint64_t> at;
+    if (!runAddressStep(address, at, error) && error.empty()) broken("a step rejected without a message");
+    error.clear();
     if (!decodeRunAddress(address, text, error)) {
         if (error.empty()) broken("rejection without a message");
         for (const char c : error) {

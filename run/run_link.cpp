@@ -1,5 +1,6 @@
 #include "run/run_link.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -108,7 +109,45 @@ bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error
     return true;
 }
 
+// A decimal step count that fits in 64 bits.
+bool readStep(std::string_view text, std::uint64_t& value) {
+    if (text.empty()) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool runAddressStep(std::string_view address, std::optional<std::uint64_t>& at, std::string& error) {
+    at.reset();
+    std::string decoded;
+    decodedFragment(address, false, decoded);
+    std::string_view fragment = decoded;
+    for (;;) {
+        const std::size_t amp = fragment.find('&');
+        const std::string_view field = fragment.substr(0, amp);
+        if (field == "at" || field.substr(0, 3) == "at=") {
+            std::uint64_t step = 0;
+            if (at) {
+                error = "the address gives at= twice";
+                return false;
+            }
+            if (!readStep(field.substr(std::min<std::size_t>(3, field.size())), step)) {
+                error = "the address's at= is not a step count (digits only, within 64 bits)";
+                return false;
+            }
+            at = step;
+        }
+        if (amp == std::string_view::npos) return true;
+        fragment.remove_prefix(amp + 1);
+    }
+}
 
 std::string toBase64Url(std::string_view bytes) {
     std::string out;

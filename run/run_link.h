@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 // A run carried in a page address: ...#run=DATA, where DATA is the run's text compressed in
 // the zlib format (what a browser's CompressionStream("deflate") makes) and written in
-// base64url without padding. Other fields of the fragment, separated by '&' (the page's
-// `paused`), are left alone here. The fragment's %XX escapes are decoded before it is split
+// base64url without padding. A field `at=STEP` names the step the page shows (its timeline's
+// moment); other fields of the fragment, separated by '&' (the page's `paused`), are left alone. The fragment's %XX escapes are decoded before it is split
 // into fields, as a mail program may have written `%26paused` or `run%3D`.
 
 // A run that inflates to more than this is refused (1 MB), whatever its compressed size.
@@ -23,6 +25,10 @@ bool canDecodeRunAddress();
 // Takes the run out of an address; on failure returns false with a one-line reason in `error`
 // (bad characters, damaged or truncated data, too long, no run field).
 bool decodeRunAddress(std::string_view address, std::string& text, std::string& error);
+
+// The step named by the address's at= field, or none; false, with a one-line reason in `error`,
+// for an at that is not a step count (digits only, within 64 bits) or one given twice.
+bool runAddressStep(std::string_view address, std::optional<std::uint64_t>& at, std::string& error);
 
 // Bytes in base64url without padding, as the page writes them into an address.
 std::string toBase64Url(std::string_view bytes);

@@ -56,12 +56,12 @@ std::string scriptName(const std::string& path) {
     return path;
 }
 
-bool readScriptFile(const std::string& path, std::string& text, std::string& error) {
-    if (isRunAddress(path)) return decodeRunAddress(path, text, error);
+bool readScriptFile(const std::string& path, std::string& text, std::string& error, std::optional<std::uint64_t>* at) {
+    if (isRunAddress(path)) return decodeRunAddress(path, text, error) && (at == nullptr || runAddressStep(path, *at, error));
     return readBytes(path, "script", text, error);
 }
 
-bool readLinkFile(const std::string& path, std::string& text, std::string& error) {
+bool readLinkFile(const std::string& path, std::string& text, std::string& error, std::optional<std::uint64_t>* at) {
     std::string address;
     if (!readBytes(path, "link", address, error)) return false;
     // An editor's or echo's line end, and blanks around a pasted address.
@@ -74,7 +74,7 @@ bool readLinkFile(const std::string& path, std::string& text, std::string& error
                 " holds no run (no #run= field)";
         return false;
     }
-    return decodeRunAddress(address, text, error);
+    return decodeRunAddress(address, text, error) && (at == nullptr || runAddressStep(address, *at, error));
 }
 
 bool wouldOverwrite(const std::string& written, const std::string& read) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // Scripts are read whole before anything runs; beyond this size a script is refused rather
@@ -9,13 +11,15 @@ constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
 
 // Reads the script at `path` ("-": standard input; a page address with #run=: the run it
 // carries, see run/run_link.h) into `text`, byte for byte. On failure returns false with a
-// one-line reason in `error`.
-bool readScriptFile(const std::string& path, std::string& text, std::string& error);
+// one-line reason in `error`. `at`, if given, gets an address's at= step (run/run_link.h).
+bool readScriptFile(const std::string& path, std::string& text, std::string& error,
+                    std::optional<std::uint64_t>* at = nullptr);
 
 // Reads the run of the page address held in the file at `path` ("-": standard input), blanks
 // and line ends around it dropped: for addresses too long for a command line (about 128 KiB
 // on Linux). The same checks as an address given in place of a file.
-bool readLinkFile(const std::string& path, std::string& text, std::string& error);
+bool readLinkFile(const std::string& path, std::string& text, std::string& error,
+                  std::optional<std::uint64_t>* at = nullptr);
 
 // How messages name the script at `path`: "<stdin>", "<link>" for an address, else the path.
 std::string scriptName(const std::string& path);

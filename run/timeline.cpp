@@ -176,16 +176,31 @@ void Timeline::step() {
     length_ = goal_ = at_;
 }
 
-std::string Timeline::text() const {
+void Timeline::append(std::vector<ScriptCommand> commands) {
+    cutHere();
+    for (ScriptCommand& c : commands) {
+        if (c.kind == CommandKind::Step) length_ += c.steps;
+        entries_.push_back(std::move(c));
+    }
+}
+
+// The first `entries` entries, then `stepsOfNext` steps of the one after.
+std::string Timeline::textOf(std::size_t entries, std::uint64_t stepsOfNext) const {
     RunRecorder recorder;
-    for (const ScriptCommand& c : entries_) {
+    for (std::size_t i = 0; i < entries; ++i) {
+        const ScriptCommand& c = entries_[i];
         if (c.kind == CommandKind::Step) {
             recorder.stepped(c.steps);
         } else {
             recorder.writeLines(writeCommand(c));
         }
     }
+    recorder.stepped(stepsOfNext);
     return recorder.text();
 }
+
+std::string Timeline::text() const { return textOf(entries_.size(), 0); }
+
+std::string Timeline::textToHere() const { return textOf(entry_, into_); }
 
 std::size_t Timeline::snapshotCount() const { return marks_.size(); }

@@ -60,9 +60,14 @@ public:
     void command(const ScriptCommand& command);  // not a step
     // One step by the person: taken and recorded, after cutting the future off.
     void step();
+    // Commands of the person's as the run's future from here (a scene with steps of its own),
+    // after cutting the old future off: work() carries them out as it goes on.
+    void append(std::vector<ScriptCommand> commands);
 
     // The run as script text, from its start to its end (steps merged).
     std::string text() const;
+    // The run as far as the world has come: what replays to the world as it is.
+    std::string textToHere() const;
     // Snapshots held, and their bytes.
     std::size_t snapshotCount() const;
     std::size_t snapshotBytes() const { return snapshotBytes_; }
@@ -75,6 +80,7 @@ private:
     void stepHere();
     void keepSnapshot();
     void restoreBefore(std::uint64_t step);
+    std::string textOf(std::size_t entries, std::uint64_t stepsOfNext) const;
 
     std::size_t budget_;
     std::vector<ScriptCommand> entries_;

@@ -68,4 +68,11 @@ if(TREMBLO_WEB_SITE AND TARGET tremblo-sim)
   add_test(NAME web.grab
     COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/grab_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
   set_tests_properties(web.grab PROPERTIES LABELS web TIMEOUT 600)
+
+  # The timeline: scrubbed at random and taken over, the download replays natively; a shared
+  # step shown the same in a fresh page and by tremblo-sim; links of days of work leave the page
+  # answering within a second.
+  add_test(NAME web.timeline
+    COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/web/timeline_test.mjs ${site} $<TARGET_FILE:tremblo-sim>)
+  set_tests_properties(web.timeline PROPERTIES LABELS web TIMEOUT 600)
 endif()

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,13 @@ int main(int argc, char** argv) {
     }
 
     // The whole script is read and checked before anything runs or any file is made.
+    // An address's at= names where to stop, unless --at does.
     std::string text;
-    const bool read = options.link ? readLinkFile(options.scriptPath, text, error)
-                                   : readScriptFile(options.scriptPath, text, error);
+    std::optional<std::uint64_t> linkAt;
+    const bool read = options.link ? readLinkFile(options.scriptPath, text, error, &linkAt)
+                                   : readScriptFile(options.scriptPath, text, error, &linkAt);
     if (!read) return refuse(error);
+    const std::uint64_t stopAt = options.stopAt.value_or(linkAt.value_or(UINT64_MAX));
     std::vector<ScriptCommand> commands;
     ScriptError scriptError;
     if (!parseScript(text, commands, scriptError)) {
@@ -74,7 +78,7 @@ int main(int argc, char** argv) {
     if (traceFile != nullptr) trace.writeHeader();
     SampleHook sample;
     if (traceFile != nullptr) sample = [&trace](std::uint64_t steps) { trace.writeSample(steps); };
-    const RunSummary summary = runScript(commands, sample, options.every, options.stopAt.value_or(UINT64_MAX));
+    const RunSummary summary = runScript(commands, sample, options.every, stopAt);
 
     bool written = true;
     if (traceFile != nullptr) {

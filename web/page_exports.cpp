@@ -14,11 +14,10 @@
 #include "interaction/mouse.h"
 #include "model/mass_point.h"
 #include "run/apply_command.h"
-#include "run/run_recorder.h"
-#include "run/run_session.h"
 #include "run/script.h"
 #include "run/script_runner.h"
 #include "run/state_hash.h"
+#include "run/timeline.h"
 #include "sim/energy.h"
 #include "sim/grab.h"
 #include "sim/scene_counts.h"
@@ -53,25 +52,18 @@ std::string runMessage;
 std::string runText;
 char hashText[17];
 
-// Playing, steps of the run played, all of its steps, steps since the page loaded, whether
-// the run played is the address's, the step the scene blew up by (-1: it did not), whether
-// the recording is worth asking about before the page is left.
-double runState[7];
+// The timeline and the run for the script; see webRunState.
+double runState[11];
 
-// What plays: the run of the address (the person waits for its end) or a scene of the panel's
-// with steps (a new scene replaces it).
-bool linkPlays = false;
-// Anything of the person's recorded: keys, buttons, single steps, the panel's scenes and settings.
+// Anything of the person's recorded: keys, buttons, live steps, the panel's scenes and settings.
 bool personActed = false;
 // A recording of more steps than this (5 s of simulated time) is worth asking about even
 // without the person's input.
 constexpr std::uint64_t kStepsWorthKeeping = 10000;
 
-bool linkPlaying() { return linkPlays && pageSession().playing(); }
-
 // The point the person's pointer took, and the plane it is dragged in: through where the point
 // was at the take, facing the eye. The core lets go of it on a restart, a scene command or a
-// pin, and a run's own `take` replaces it; the pointer's grab is over then.
+// pin, and a run's own `take` replaces it; the pointer's grab is over then, and on a jump.
 const MassPoint* pointerHolds = nullptr;
 Vec3 dragPlaneThrough{};
 
@@ -82,65 +74,76 @@ bool pointerStillHolds() { return pointerHolds != nullptr && grab.point == point
 // held point's position and the target.
 float grabShown[8];
 
+// The person's turn: the run's future is cut where the world is (run/timeline.h), and a jump on
+// its way ends there.
+void personCommand(const ScriptCommand& command) {
+    pageTimeline().command(command);
+    tookOver();
+    personActed = true;
+}
+
 void pointerLetsGo() {
-    if (pointerStillHolds()) pageSession().command(ScriptCommand{CommandKind::LetGo, 0, 0, 0, 0, 0, 0});
+    if (pointerStillHolds()) personCommand(ScriptCommand{CommandKind::LetGo, 0, 0, 0, 0, 0, 0});
     pointerHolds = nullptr;
 }
 
 float withinScene(float v) { return v < -kMaxPosition ? -kMaxPosition : v > kMaxPosition ? kMaxPosition : v; }
 
-std::string stillPlaying() {
-    return linkPlays ? "the linked run is still playing; its end hands the scene over"
-                     : "the scene from the panel is still playing its steps: wait for its end, or start a new scene";
-}
-
 // Reads the run in the buffer; a bad one: false, with the reader's message, named as from
-// `source`, in runMessage. Otherwise plays it (and pauses at its end, with pauseAtEnd).
-bool playBuffer(const char* source, bool pauseAtEnd) {
-    std::vector<ScriptCommand> commands;
+// `source`, in runMessage.
+bool readBuffer(const char* source, std::vector<ScriptCommand>& commands) {
     ScriptError error;
-    if (!parseScript(runBytes, commands, error)) {
-        runMessage = std::string(source) + ":" + std::to_string(error.line) + ": " + error.message;
-        return false;
-    }
-    if (pauseAtEnd) pauseAtEndOfRun();
-    // The person's input waits while a run plays: a point the pointer holds is let go first
-    // (the pointer takes none while a run plays).
-    pointerLetsGo();
-    // Any scene of the panel's still playing ends here, its recording as far as it went.
-    pageSession().play(std::move(runBytes), std::move(commands));
+    const bool good = parseScript(runBytes, commands, error);
     runBytes = std::string();
-    return true;
+    if (!good) runMessage = std::string(source) + ":" + std::to_string(error.line) + ": " + error.message;
+    return good;
 }
 
 }  // namespace
 
 extern "C" {
 
-// The window's start: the one-cube scene before anything else.
-EMSCRIPTEN_KEEPALIVE void webStart() { startWorld(); }
+// The window's start: the one-cube scene before anything else, the start of the timeline.
+EMSCRIPTEN_KEEPALIVE void webStart() {
+    startWorld();
+    pageTimeline().start();
+}
 
 EMSCRIPTEN_KEEPALIVE int webRunUntilFrame() { return runUntilFrame(frameClock) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int webMsUntilFrame() { return msUntilFrame(frameClock()); }
+EMSCRIPTEN_KEEPALIVE int webHasWork() { return hasWork() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void webSetPaused(int paused) { setPaused(paused != 0); }
 EMSCRIPTEN_KEEPALIVE int webPaused() { return isPaused() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void webSetStepsPerFrame(int steps) { setStepsPerFrame(static_cast<std::uint32_t>(steps)); }
+
+// One step forward, paused: at the run's end a step of the person's, recorded.
 EMSCRIPTEN_KEEPALIVE void webStepOnce() {
-    if (!pageSession().playing()) personActed = true;
+    if (pageTimeline().atEnd()) personActed = true;
     stepOnce();
 }
 
-// Canvas pixels, y down; the toolkit's button and state codes.
-// Both recorded, and ignored while a run plays; but a scene key replaces a scene of the panel's
-// that still plays its steps.
+// Goes to a step of the run, paused (not recorded); the work is done by webRunUntilFrame.
+EMSCRIPTEN_KEEPALIVE void webJump(double step) {
+    pointerHolds = nullptr;
+    jumpTo(step <= 0 ? 0 : static_cast<std::uint64_t>(step));
+}
+EMSCRIPTEN_KEEPALIVE void webCancelJump() { cancelJump(); }
+EMSCRIPTEN_KEEPALIVE void webForward(int steps) {
+    if (pageTimeline().atEnd()) personActed = true;
+    forward(static_cast<std::uint64_t>(steps));
+}
+
+// Canvas pixels, y down; the toolkit's button and state codes. Both recorded (at a step before
+// the run's end, after cutting its future off).
 EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y) {
-    const auto k = static_cast<unsigned char>(key);
-    if (!linkPlaying() && startsScene(k)) pageSession().stop();
-    if (!pageSession().playing()) personActed = true;
-    pageSession().key(k, x, y);
+    pageTimeline().key(static_cast<unsigned char>(key), x, y);
+    tookOver();
+    personActed = true;
 }
 EMSCRIPTEN_KEEPALIVE void webMouse(int button, int state, int x, int y) {
-    if (!pageSession().playing()) personActed = true;
-    pageSession().mouse(button, state, x, y);
+    pageTimeline().mouse(button, state, x, y);
+    tookOver();
+    personActed = true;
 }
 
 // Room for a run of `size` bytes, which the script fills before webPlayRun.
@@ -149,33 +152,34 @@ EMSCRIPTEN_KEEPALIVE char* webRunBuffer(int size) {
     return runBytes.data();
 }
 
-// Reads the run in the buffer and plays it at the page's pace (then pauses, with
-// `pauseAtEnd`): 1. A bad run: 0, nothing played, and the reader's message in webRunMessage.
-EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd) {
-    if (!playBuffer("<link>", pauseAtEnd != 0)) return 0;
-    linkPlays = true;
+// Reads the run in the buffer and puts the whole of it on the timeline: played from its start at
+// the page's pace (then paused, with `pauseAtEnd`), or, with `at` of 0 or more, shown at that
+// step, paused. A bad run: 0, nothing played, and the reader's message in webRunMessage.
+EMSCRIPTEN_KEEPALIVE int webPlayRun(int pauseAtEnd, double at) {
+    std::vector<ScriptCommand> commands;
+    if (!readBuffer("<link>", commands)) return 0;
+    pointerHolds = nullptr;
+    const std::uint64_t step = at <= 0 ? 0 : static_cast<std::uint64_t>(at);
+    loadRun(std::move(commands), pauseAtEnd != 0, at >= 0 ? &step : nullptr);
     return 1;
 }
 
-// The panel's commands in the buffer (a scene from the editor or the menu, settings), carried
-// out as the run's own and recorded as they stand: 1. A bad line: 0, nothing carried out, the
-// reader's message in webRunMessage. Refused while a linked run plays; a scene of the panel's
-// still playing its steps is replaced.
+// The panel's commands in the buffer (a scene from the editor or the menu, settings), as the
+// run's future from where the world is: 1. A bad line: 0, nothing carried out, the reader's
+// message in webRunMessage.
 EMSCRIPTEN_KEEPALIVE int webPlayCommands() {
-    if (linkPlaying()) {
-        runMessage = stillPlaying();
-        return 0;
-    }
-    if (!playBuffer("<editor>", false)) return 0;
-    linkPlays = false;
+    std::vector<ScriptCommand> commands;
+    if (!readBuffer("<editor>", commands)) return 0;
+    // A point the pointer holds is let go first.
+    pointerLetsGo();
+    playCommands(std::move(commands));
     personActed = true;
     return 1;
 }
 
 // Gives setting `index` the value, as a `set` command of the run, recorded in the shortest
 // form that reads back the same float (a switch as on or off): 1. Refused (0, the reason in
-// webRunMessage) for a value outside the setting's range, a switch's value other than 0 or 1,
-// and while a run plays.
+// webRunMessage) for a value outside the setting's range and a switch's value other than 0 or 1.
 EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     if (index < 0 || index >= kSettingCount) {
         runMessage = "no setting " + std::to_string(index) + " (there are " + std::to_string(kSettingCount) + ")";
@@ -199,25 +203,19 @@ EMSCRIPTEN_KEEPALIVE int webChangeSetting(int index, double value) {
     }
     ScriptCommand command{CommandKind::Set, 0, 0, 0, 0, 0, 0};
     command.scene = HeldArguments(set);
-    if (!pageSession().command(command)) {
-        runMessage = stillPlaying();
-        return 0;
-    }
-    personActed = true;
+    personCommand(command);
     return 1;
 }
 
 // The grab, in window pixels of a picture width x height, y down, seen through the camera of the
 // frame drawn last (what the person sees). Takes the moving point drawn nearest (x, y) within
-// `radius` pixels, as a `take` command of the run: its number, or -1 when none is that near or
-// while a run plays (the person's input waits for its end), and then nothing is taken.
+// `radius` pixels, as a `take` command of the run: its number, or -1 when none is that near, and
+// then nothing is taken.
 EMSCRIPTEN_KEEPALIVE int webGrabTake(double x, double y, int width, int height, double radius) {
-    if (pageSession().playing()) return -1;
     const PointPick pick = pickMovingPoint(frame.camera, width, height, x, y, radius);
     if (pick.number < 0) return -1;
-    ScriptCommand take{CommandKind::Take, 0, 0, 0, pick.number, 0, 0};
-    if (!pageSession().command(take) || grab.point == nullptr) return -1;
-    personActed = true;
+    personCommand(ScriptCommand{CommandKind::Take, 0, 0, 0, pick.number, 0, 0});
+    if (grab.point == nullptr) return -1;
     pointerHolds = grab.point;
     dragPlaneThrough = pick.at;
     return pick.number;
@@ -225,7 +223,7 @@ EMSCRIPTEN_KEEPALIVE int webGrabTake(double x, double y, int width, int height, 
 
 // Moves the target of the pointer's grab to where the ray through (x, y) meets its plane, as a
 // `move` command of the run: 1. 0 when the pointer holds nothing any more (the core let go, or
-// a run started), and then nothing is recorded.
+// a jump), and then nothing is recorded.
 EMSCRIPTEN_KEEPALIVE int webGrabMove(double x, double y, int width, int height) {
     if (!pointerStillHolds()) {
         pointerHolds = nullptr;
@@ -240,7 +238,7 @@ EMSCRIPTEN_KEEPALIVE int webGrabMove(double x, double y, int width, int height) 
     move.at[2] = withinScene(target.z);
     ScriptCommand command{CommandKind::Move, 0, 0, 0, 0, 0, 0};
     command.scene = HeldArguments(move);
-    pageSession().command(command);
+    personCommand(command);
     return 1;
 }
 
@@ -280,24 +278,40 @@ EMSCRIPTEN_KEEPALIVE double webSettingValue(int i) { return settings.*kSettings[
 
 EMSCRIPTEN_KEEPALIVE const char* webRunMessage() { return runMessage.c_str(); }
 
-// The recording so far; webRunTextSize bytes at webRunText (it may hold any byte).
-EMSCRIPTEN_KEEPALIVE const char* webRunText() {
-    runText = pageRecording().text();
+// The run as text, webRunTextSize bytes at webRunText (it may hold any byte): `toHere` 1, as
+// far as the world has come, ending in the end comment with the state hash shown (a download:
+// it replays to the picture); 0, the whole run (a link, which names the step to show beside it),
+// with the end comment where the world is at the run's end.
+EMSCRIPTEN_KEEPALIVE const char* webRunText(int toHere) {
+    const Timeline& timeline = pageTimeline();
+    runText = toHere != 0 ? timeline.textToHere() : timeline.text();
+    if (toHere != 0 || (timeline.atEnd() && timeline.reached())) runText += runEndLine(hashMovingPoints(), timeline.at());
     return runText.data();
 }
 EMSCRIPTEN_KEEPALIVE int webRunTextSize() { return static_cast<int>(runText.size()); }
 
+// The step shown, the run's length, whether the world is at its end (the person's turn), a jump
+// (on its way, from, to, commands carried out), the step the scene blew up by (-1: it did not),
+// whether the recording is worth asking about before the page is left, steps a frame, and the
+// simulated time.
 EMSCRIPTEN_KEEPALIVE const double* webRunState() {
-    const RunSession& run = pageSession();
-    runState[0] = run.playing() ? 1 : 0;
-    runState[1] = static_cast<double>(run.playedSteps());
-    runState[2] = static_cast<double>(run.runSteps());
-    runState[3] = static_cast<double>(run.steps());
-    runState[4] = linkPlays ? 1 : 0;
-    runState[5] = static_cast<double>(blownUpByStep());
-    runState[6] = personActed || run.steps() > kStepsWorthKeeping ? 1 : 0;
+    const Timeline& timeline = pageTimeline();
+    const JumpProgress& jump = jumpProgress();
+    runState[0] = static_cast<double>(timeline.at());
+    runState[1] = static_cast<double>(timeline.length());
+    runState[2] = timeline.atEnd() ? 1 : 0;
+    runState[3] = jump.going ? 1 : 0;
+    runState[4] = static_cast<double>(jump.from);
+    runState[5] = static_cast<double>(jump.goal);
+    runState[6] = static_cast<double>(jump.commands);
+    runState[7] = static_cast<double>(blownUpByStep());
+    runState[8] = personActed || timeline.length() > kStepsWorthKeeping ? 1 : 0;
+    runState[9] = static_cast<double>(stepsPerFrame());
+    runState[10] = simTime;
     return runState;
 }
+
+EMSCRIPTEN_KEEPALIVE double webSnapshotBytes() { return static_cast<double>(pageTimeline().snapshotBytes()); }
 
 // The same hash as tremblo-sim --hash prints.
 EMSCRIPTEN_KEEPALIVE const char* webStateHash() {

@@ -80,6 +80,27 @@ TEST_F(TimelineTest, TakingOverCutsTheFutureAndTheRunReplaysToWhatTheWorldShows)
     EXPECT_EQ(hashAt(recorded, UINT64_MAX), shown);
 }
 
+// The page downloads the run as far as the picture shows it, and plays a scene of the panel's,
+// steps and all, as the run's future.
+TEST_F(TimelineTest, TheRunToHereReplaysToTheWorldAndAppendedCommandsPlayOnAsItsFuture) {
+    Timeline timeline;
+    timeline.start(parsed(kRun));
+    timeline.seek(3201);  // inside a step command, behind the next commands
+    ASSERT_TRUE(timeline.work());
+    const std::uint64_t here = hashMovingPoints();
+    const std::string toHere = timeline.textToHere();
+    timeline.append(parsed("key 4\nstep 300\nkey g\nstep 200\n"));
+    EXPECT_EQ(timeline.length(), 3701u);
+    EXPECT_FALSE(timeline.reached()) << "the appended key is still to be carried out";
+    timeline.seek(3701);
+    ASSERT_TRUE(timeline.work());
+    EXPECT_TRUE(timeline.atEnd());
+    const std::uint64_t end = hashMovingPoints();
+    const std::string whole = timeline.text();
+    EXPECT_EQ(hashAt(parsed(toHere), UINT64_MAX), here);
+    EXPECT_EQ(hashAt(parsed(whole), UINT64_MAX), end);
+}
+
 TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLater) {
     // All of the work before the first step: a scene built over and over.
     std::string text;

@@ -69,7 +69,7 @@ async function page(address) {
   }
   const file = join(work, 'run.sim');
   writeFileSync(file, bytes);
-  return { ok: true, hash: run([file]).hash, paused: linked.paused };
+  return { ok: true, hash: run(linked.at === null ? [file] : [file, '--at', String(linked.at)]).hash, paused: linked.paused };
 }
 
 const small = await packRun(new TextEncoder().encode('key 3\nset gravity 4\nstep 500\n'));
@@ -114,6 +114,13 @@ const cases = [
   ['padding escaped at the very end', `${base}#run=${small}%3D`, null],
   ['a bad escape before the run field', `${base}#note%zz&run=${small}`, "the address holds a '%' that is not followed by two hexadecimal"],
   ['an escape of one digit', `${base}#run=${small}%4z`, "the address holds a '%' that is not followed by two hexadecimal"],
+  ['a moment of the run', base + fragmentFor(small, false, 123), null],
+  ['a moment escaped, beside paused', `${base}#run=${small}%26at%3D0&paused`, null],
+  ['a moment past the run\'s end', base + fragmentFor(small, false, 2 ** 60), null],
+  ['a moment that is no step count', `${base}#run=${small}&at=12x`, "the address's at= is not a step count"],
+  ['a moment without digits', `${base}#run=${small}&at`, "the address's at= is not a step count"],
+  ['a moment beyond 64 bits', `${base}#run=${small}&at=18446744073709551616`, "the address's at= is not a step count"],
+  ['two moments', `${base}#run=${small}&at=1&at=2`, 'the address gives at= twice'],
   ['a line feed in the data', `${base}#run=${small.slice(0, 5)}\n${small.slice(5)}`, '(byte 0x0a, at position 6)'],
 ];
 
@@ -141,6 +148,13 @@ writeFileSync(own, `${base}${fragmentFor(small, false)}\n`);
 writeFileSync(script, 'step 1\n');
 const badRun = join(work, 'bad.txt');
 writeFileSync(badRun, `${base}${fragmentFor(await packRun(new TextEncoder().encode('step 1\nwobble\n')), false)}\n`);
+const moment = join(work, 'moment.txt'), smallRun = join(work, 'small.sim');
+writeFileSync(moment, `${base}${fragmentFor(small, false, 300)}\n`);
+writeFileSync(smallRun, 'key 3\nset gravity 4\nstep 500\n');
+if (run(['--link', moment, '--at', '7']).hash !== run([smallRun, '--at', '7']).hash) {
+  console.log('FAIL an explicit --at does not win over the address\'s at=');
+  ++failures;
+}
 const expectations = [
   [['--link', own, '--trace', own], 'would overwrite'],
   [[script, '--link', own], 'more than one script'],

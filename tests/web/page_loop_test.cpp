@@ -7,7 +7,9 @@
 #include "interaction/keyboard.h"
 #include "model/mass_point.h"
 #include "run/apply_command.h"
-#include "run/run_session.h"
+#include "run/script_runner.h"
+#include "run/state_hash.h"
+#include "run/timeline.h"
 #include "sim/time_step.h"
 #include "sim/world.h"
 #include "view/frame_pacing.h"
@@ -24,7 +26,10 @@ protected:
         resetWorldState();
         handClock = 1000;
         setPaused(false);
+        setStepsPerFrame(80);
+        cancelJump();
         startWorld();
+        pageTimeline().start();
     }
     void TearDown() override {
         idleHooks = IdleHooks{};
@@ -83,6 +88,7 @@ TEST_F(PageLoopTest, PausedDrawsButDoesNotStepAndStepOnceMakesOneStep) {
     stepOnce();
     EXPECT_EQ(simTime, pausedAt + 0.0005f);
     EXPECT_EQ(stepStats().steps, steps + 1);
+    EXPECT_EQ(pageTimeline().text(), "step 81\n") << "a live step is recorded";
 
     // Running again: the frame that is due, then steps.
     setPaused(false);
@@ -91,6 +97,35 @@ TEST_F(PageLoopTest, PausedDrawsButDoesNotStepAndStepOnceMakesOneStep) {
     EXPECT_TRUE(drew);
     run(drew);
     EXPECT_GT(simTime, pausedAt + 0.0005f);
+}
+
+// A played run goes on at the chosen speed and, past its end, into live steps that are
+// recorded; a jump back goes there paused, in pieces, and a key there cuts the run's future.
+TEST_F(PageLoopTest, PlayingRunsThroughTheRunIntoLiveStepsAndAJumpBackIsTakenOver) {
+    std::vector<ScriptCommand> commands;
+    ScriptError error;
+    ASSERT_TRUE(parseScript("key 3\nstep 200\nkey g\nstep 100\n", commands, error));
+    loadRun(commands, false, nullptr);
+    setStepsPerFrame(160);
+    bool drew = false;
+    for (std::uint64_t want : {160u, 320u, 480u}) {
+        while (!run(drew) && hasWork()) {}
+        EXPECT_EQ(pageTimeline().at(), want);
+        handClock += 40;
+        EXPECT_TRUE(runUntilFrame(readHandClock));
+    }
+    EXPECT_EQ(pageTimeline().text(), "key 3\nstep 200\nkey g\nstep 280\n");
+    jumpTo(250);
+    EXPECT_TRUE(isPaused());
+    while (hasWork()) run(drew);
+    EXPECT_EQ(pageTimeline().at(), 250u);
+    const std::uint64_t there = hashMovingPoints();
+    pageTimeline().key('v', 0, 0);
+    EXPECT_EQ(pageTimeline().text(), "key 3\nstep 200\nkey g\nstep 50\nkey v\n");
+    resetWorldState();
+    startWorld();
+    runScript(commands, {}, 1, 250);
+    EXPECT_EQ(hashMovingPoints(), there);
 }
 
 // A scene that blew up is named by the step of the first frame that found it not finite, until
@@ -107,14 +142,14 @@ TEST_F(PageLoopTest, ABlownUpSceneIsNamedByItsFirstStepUntilARestart) {
     run(drew);
     ASSERT_TRUE(drew);
     const std::int64_t first = blownUpByStep();
-    EXPECT_EQ(first, static_cast<std::int64_t>(pageSession().steps()));
+    EXPECT_EQ(first, static_cast<std::int64_t>(pageTimeline().at()));
     run(drew);
     handClock += 40;
     run(drew);
     EXPECT_TRUE(drew);
     EXPECT_EQ(blownUpByStep(), first) << "the first step found, not the latest";
     setPaused(true);
-    pageSession().key('1', 0, 0);
+    pageTimeline().key('1', 0, 0);
     handClock += 40;
     run(drew);
     EXPECT_TRUE(drew);

@@ -41,12 +41,29 @@ export class ModuleApi {
 
   // The window's start: the one-cube scene.
   start() { this.#m._webStart(); }
-  // Idle and display calls until a frame is to be drawn (true) or the next one is not yet due.
+  // Works for a slice of time, or until a frame is to be drawn (true).
   runUntilFrame() { return this.#m._webRunUntilFrame() !== 0; }
   msUntilFrame() { return this.#m._webMsUntilFrame(); }
+  // Work is left before the next frame: come back at once.
+  get hasWork() { return this.#m._webHasWork() !== 0; }
   get paused() { return this.#m._webPaused() !== 0; }
   set paused(on) { this.#m._webSetPaused(on ? 1 : 0); }
+  // Steps a frame while playing (80: real time).
+  set stepsPerFrame(steps) { this.#m._webSetStepsPerFrame(steps); }
+  // One step forward, paused: at the run's end a step of the person's, recorded.
   stepOnce() { this.#m._webStepOnce(); }
+
+  // --- The timeline: jumps are not recorded; they are carried out by runUntilFrame ----------
+
+  // Goes to a step of the run, paused.
+  jump(step) { this.#m._webJump(step); }
+  // Ends a jump where it has got to.
+  cancelJump() { this.#m._webCancelJump(); }
+  // Steps forward, paused: the run's where it goes on (to its end at most), recorded live steps
+  // at its end.
+  forward(steps) { this.#m._webForward(steps); }
+  // Bytes the timeline's snapshots hold.
+  snapshotBytes() { return this.#m._webSnapshotBytes(); }
 
   // --- Input: window pixels, the toolkit's key, button and state codes -----------------------
 
@@ -76,15 +93,17 @@ export class ModuleApi {
 
   // --- Runs ------------------------------------------------------------------------------------
 
-  // Plays a run's bytes at the page's pace (pausing at its end with pauseAtEnd): null, or the
-  // reader's message about a bad run, which is then not played.
-  playRun(bytes, pauseAtEnd) {
+  // Puts a run's bytes on the timeline: played at the page's pace (pausing at its end with
+  // pauseAtEnd), or shown at step `at`, paused: null, or the reader's message about a bad run,
+  // which is then not played.
+  playRun(bytes, pauseAtEnd, at = null) {
     this.#fill(bytes);
-    return this.#m._webPlayRun(pauseAtEnd ? 1 : 0) ? null : this.#text(this.#m._webRunMessage());
+    return this.#m._webPlayRun(pauseAtEnd ? 1 : 0, at ?? -1) ? null : this.#text(this.#m._webRunMessage());
   }
 
-  // Commands of the panel's (a scene, settings), carried out and recorded as the run's own:
-  // null, or the reader's message about a bad line, and then nothing is carried out.
+  // Commands of the panel's (a scene, settings), as the run's future from the step shown (its
+  // future there is cut off): null, or the reader's message about a bad line, and then nothing
+  // is carried out.
   playCommands(text) {
     this.#fill(new TextEncoder().encode(text));
     return this.#m._webPlayCommands() ? null : this.#text(this.#m._webRunMessage());
@@ -95,22 +114,25 @@ export class ModuleApi {
     return this.#m._webChangeSetting(index, value) ? null : this.#text(this.#m._webRunMessage());
   }
 
-  // { playing, playedSteps, runSteps: of the run being played, steps: since the page loaded,
-  //   linked: the run played is the address's (else a scene of the panel's),
+  // { at: the step shown, length: the run's steps, atEnd: the world is at the run's end (live),
+  //   jump: null, or { from, goal, commands: carried out so far } while one is on its way,
   //   blownUpBy: the step by which the scene blew up, or null while it is finite,
-  //   worthKeeping: the recording holds the person's input or more than 5 s of steps }
+  //   worthKeeping: the recording holds the person's input or more than 5 s of steps,
+  //   stepsPerFrame, simTime }
   runState() {
-    const [playing, playedSteps, runSteps, steps, linked, blownUpBy, worthKeeping] = this.#f64(this.#m._webRunState(), 7);
-    return { playing: playing !== 0, playedSteps, runSteps, steps, linked: linked !== 0,
-      blownUpBy: blownUpBy < 0 ? null : blownUpBy, worthKeeping: worthKeeping !== 0 };
+    const [at, length, atEnd, jumping, from, goal, commands, blownUpBy, worthKeeping, stepsPerFrame, simTime] =
+      this.#f64(this.#m._webRunState(), 11);
+    return { at, length, atEnd: atEnd !== 0, jump: jumping ? { from, goal, commands } : null,
+      blownUpBy: blownUpBy < 0 ? null : blownUpBy, worthKeeping: worthKeeping !== 0, stepsPerFrame, simTime };
   }
 
   // The state hash as tremblo-sim --hash prints it (16 hex digits).
   stateHash() { return this.#text(this.#m._webStateHash()); }
 
-  // The recording so far, as the bytes of a run.
-  recording() {
-    const at = this.#m._webRunText();
+  // The recording as the bytes of a run: toHere, as far as the picture shows (ending in the end
+  // comment with the state hash shown); else the whole run on the timeline.
+  recording(toHere) {
+    const at = this.#m._webRunText(toHere ? 1 : 0);
     return this.#m.HEAPU8.slice(at, at + this.#m._webRunTextSize());
   }
 

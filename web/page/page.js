@@ -10,6 +10,7 @@ import { RunPanel } from './run_panel.js';
 import { installScenes } from './scene_panel.js';
 import { installSettings } from './settings_panel.js';
 import { keepSharp } from './sharp_canvas.js';
+import { TimelineBar } from './timeline_bar.js';
 import { installViewControls } from './view_controls.js';
 
 const STATUS_INTERVAL_MS = 250;
@@ -22,8 +23,6 @@ keepSharp(canvas);
 const renderer = new Renderer(canvas);
 const plot = new EnergyPlot(document.getElementById('plot'));
 const statusLine = document.getElementById('status');
-const pauseButton = document.getElementById('pause');
-const stepButton = document.getElementById('step');
 const flagSwitches = [...document.querySelectorAll('#flags [role=switch]')];
 const runPanel = new RunPanel(api, { download: document.getElementById('download-run'),
   share: document.getElementById('share-run'), message: document.getElementById('run-message') });
@@ -32,20 +31,41 @@ function showFlags(flags) {
   for (const sw of flagSwitches) sw.setAttribute('aria-checked', String(flags[sw.dataset.flag]));
 }
 
-// --- Main loop: the window's idle and display calls, paced the same way -----------------------
+// --- Main loop: a frame every 40 ms, the work between them in slices ----------------------------
+
+// A picture that would take longer than this to draw (a scene of thousands of cubes in a
+// software renderer) is not drawn on the way of a jump, only where it ends, and otherwise waits
+// as long as the last one took: the work goes on, and keys and clicks are answered between its
+// slices. What a picture costs is learnt per thousand springs from the last one drawn of ten
+// thousand springs or more; until then, 5 ms (a software renderer's cost; the few springs of a
+// small scene's picture tell nothing of it).
+const SLOW_DRAW_MS = 150, MANY_SPRINGS = 10000;
+let msPerThousandSprings = 5, drawnAt = 0;
 
 function tick() {
-  if (api.runUntilFrame()) {
+  const due = api.runUntilFrame();
+  const status = due ? api.status() : null;
+  const thousands = due ? 1 + status.activeSprings / 1000 : 0;
+  const cost = msPerThousandSprings * thousands;
+  const slow = due && cost > SLOW_DRAW_MS && (api.runState().jump !== null || performance.now() - drawnAt < cost);
+  if (due && !slow) {
+    const start = performance.now();
     grab.flush();
     const frame = api.frame();
     grab.follow(frame.grab);
     renderer.draw(frame);
-    plot.add(performance.now(), api.status().energy);
-    setTimeout(tick, 0);
-  } else {
-    setTimeout(tick, api.msUntilFrame());
+    plot.add(performance.now(), status.energy);
+    drawnAt = performance.now();
+    if (status.activeSprings >= MANY_SPRINGS) msPerThousandSprings = (drawnAt - start) / thousands;
   }
+  if (due) timeline.update();
+  // Work left (a jump, the frame's steps): back at once, once the browser has had its turn (a
+  // message, which timers' 4 ms floor does not hold back).
+  if (due || api.hasWork) soon.postMessage(null);
+  else setTimeout(tick, api.msUntilFrame());
 }
+const { port1: soonPort, port2: soon } = new MessageChannel();
+soonPort.onmessage = tick;
 
 let last = { t: performance.now(), steps: 0, stepMs: 0 };
 function updateStatus() {
@@ -66,7 +86,6 @@ function updateStatus() {
   statusLine.dataset.steps = String(run.steps);
   statusLine.dataset.hash = run.hash;
   statusLine.dataset.blownUpBy = run.blownUpBy ?? '';
-  showPaused();
   showFlags(api.flags());
   showSettings();
   for (const { name } of SERIES) {
@@ -103,6 +122,11 @@ function typingInto(target) {
 document.addEventListener('keydown', (event) => {
   // Tab moves the focus through the page; it does nothing in the simulation.
   if (event.ctrlKey || event.metaKey || event.altKey || event.key === 'Tab' || typingInto(event.target)) return;
+  // The arrows, Home and End on the picture move along the timeline; they are no commands.
+  if (event.target === canvas && timeline.key(event)) {
+    event.preventDefault();
+    return;
+  }
   // Space and Enter on a focused panel button press that button.
   if (event.target instanceof HTMLButtonElement && (event.key === ' ' || event.key === 'Enter')) return;
   const code = event.key.length === 1 ? event.key.charCodeAt(0) : CONTROL_KEYS[event.key];
@@ -122,20 +146,11 @@ const input = new PointerInput(canvas, { mouse, ...viewControls, grab });
 for (const button of document.querySelectorAll('#scenes button, #flags button')) {
   button.addEventListener('click', () => key(button.dataset.key.charCodeAt(0)));
 }
-// A run opened paused pauses by itself at its end.
-function showPaused() {
-  const paused = api.paused;
-  pauseButton.textContent = paused ? 'run' : 'pause';
-  stepButton.disabled = !paused;
-}
-pauseButton.addEventListener('click', () => {
-  api.paused = !api.paused;
-  updateStatus();
-});
-stepButton.addEventListener('click', () => {
-  api.stepOnce();
-  updateStatus();
-});
+const byId = (id) => document.getElementById(id);
+const timeline = new TimelineBar(api, { slider: byId('scrub'), toStart: byId('to-start'), frameBack: byId('frame-back'),
+  stepBack: byId('step-back'), pause: byId('pause'), step: byId('step'), frameForward: byId('frame-forward'),
+  toEnd: byId('to-end'), speed: byId('speed'), at: byId('timeline-at'), progress: byId('jump-progress'),
+  bar: byId('jump-bar'), progressText: byId('jump-text'), cancel: byId('cancel-jump') }, () => updateStatus());
 const showSettings = installSettings(api, document.getElementById('settings'), document.getElementById('design-values'),
   document.getElementById('settings-message'));
 installCapture(canvas, document.getElementById('screenshot'), document.getElementById('video'),

@@ -1,7 +1,8 @@
 // A run in the page's address: #run=DATA, where DATA is the run's text compressed with the
 // browser's own deflate (the zlib format, as tremblo-sim inflates it) in base64url without
-// padding; `&paused` beside it opens the run paused at its end. The fragment's %XX escapes are
-// decoded before it is split into fields, as run/run_link.cpp does.
+// padding; `&at=STEP` beside it opens the run at that step of it, paused (the timeline's moment,
+// as tremblo-sim stops there); `&paused` alone plays the run and pauses at its end. The
+// fragment's %XX escapes are decoded before it is split into fields, as run/run_link.cpp does.
 
 // A run that inflates to more than this is refused, whatever its compressed size.
 export const MAX_RUN_BYTES = 1000000;
@@ -130,13 +131,31 @@ function fields(bytes) {
   return text.split('&');
 }
 
-// { data, paused } of an address fragment ('#run=...&paused'), data being the run field's
-// bytes, or null when it holds no run; throws an Error for a fragment whose escapes are bad.
-export function runInFragment(fragment) {
-  if (!fields(fragmentBytes(fragment, false)).some((f) => f.startsWith('run='))) return null;
-  const all = fields(fragmentBytes(fragment, true));
-  const run = all.find((f) => f.startsWith('run='));
-  return { data: Uint8Array.from(run.slice(4), (c) => c.charCodeAt(0)), paused: all.includes('paused') };
+// The step of the fields' at=, or null; throws for one that is not a step count (digits only,
+// within 64 bits) or given twice, in the native reader's words. A step beyond 2^53 is past the
+// end of any run a link can hold, and reads as such.
+function stepIn(all) {
+  const at = all.filter((f) => f === 'at' || f.startsWith('at='));
+  if (at.length > 1) throw new Error('the address gives at= twice');
+  if (at.length === 0) return null;
+  const digits = at[0].slice(3);
+  if (!/^[0-9]+$/.test(digits) || BigInt(digits) >= 2n ** 64n) {
+    throw new Error("the address's at= is not a step count (digits only, within 64 bits)");
+  }
+  return Number(digits);
 }
 
-export function fragmentFor(data, paused) { return `#run=${data}${paused ? '&paused' : ''}`; }
+// { data, paused, at } of an address fragment ('#run=...&at=120'), data being the run field's
+// bytes and at the step to show or null, or null when it holds no run; throws an Error for a
+// fragment whose escapes or step are bad.
+export function runInFragment(fragment) {
+  const loose = fields(fragmentBytes(fragment, false));
+  if (!loose.some((f) => f.startsWith('run='))) return null;
+  const all = fields(fragmentBytes(fragment, true));
+  const run = all.find((f) => f.startsWith('run='));
+  return { data: Uint8Array.from(run.slice(4), (c) => c.charCodeAt(0)), paused: all.includes('paused'), at: stepIn(loose) };
+}
+
+export function fragmentFor(data, paused, at = null) {
+  return `#run=${data}${at === null ? '' : `&at=${at}`}${paused ? '&paused' : ''}`;
+}

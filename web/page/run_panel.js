@@ -1,6 +1,7 @@
-// The page's runs. The module records keys, drags, panel buttons and single steps from the
-// moment the page loads (web/page_loop.h); this plays the run of the address, if any, saves
-// the recording ("Download run") and puts it into the address ("Share").
+// The page's runs. The module keeps the page's session as one timeline (web/page_loop.h): the
+// run of the address, if any, then the keys, drags, panel buttons and live steps of the person.
+// This puts the address's run on it, saves the run as far as the picture shows it ("Download
+// run") and puts the whole run with the step shown into the address ("Share").
 import { MAX_RUN_BYTES, fragmentFor, packRun, runInFragment, unpackRun } from './run_link.js';
 
 export class RunPanel {
@@ -48,46 +49,45 @@ export class RunPanel {
       this.say(`<link>: ${e.message}; the page starts afresh`, true);
       return;
     }
-    const fault = this.api.playRun(bytes, linked.paused);
+    const fault = this.api.playRun(bytes, linked.paused, linked.at);
     if (fault !== null) this.say(`${fault}; the page starts afresh`, true);
   }
 
-  // For the status line: what the run shows, the step count and the state hash; and, when the
+  // For the status line: what the timeline shows, the step and the state hash; and, when the
   // scene blew up, blownUp, what to say about it (else null), and blownUpBy, its step.
   status() {
-    const { playing, playedSteps, runSteps, steps, linked, blownUpBy } = this.api.runState();
+    const { at, length, atEnd, jump, blownUpBy } = this.api.runState();
     const hash = this.api.stateHash();
-    this.download.disabled = this.share.disabled = playing;
-    const linkPlays = playing && linked;
-    const text = !playing ? `step ${steps} · hash ${hash}`
-      : linked ? `playing the run: step ${playedSteps} of ${runSteps} (keys wait for its end)`
-        : `playing the scene: step ${playedSteps} of ${runSteps} (a new scene replaces it; other keys and drags wait for its end)`;
+    const text = jump ? `going to step ${jump.goal}: at step ${at}`
+      : !atEnd && !this.api.paused ? `playing the run: step ${at} of ${length} (a key or a drag takes over here)`
+        : `step ${at}${atEnd ? '' : ` of ${length}`} · hash ${hash}`;
     const blownUp = blownUpBy === null ? null : `the scene blew up by step ${blownUpBy} (a position or velocity ` +
-      `is not finite): ${linkPlays ? 'once the run has ended, ' : ''}press a scene key or choose a scene to start again`;
-    return { text, playing, steps, hash, blownUp, blownUpBy };
+      'is not finite): go back on the timeline, or press a scene key or choose a scene to start again';
+    return { text, steps: at, hash, blownUp, blownUpBy };
   }
 
   saveRun() {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([this.api.recording()], { type: 'text/plain' }));
+    link.href = URL.createObjectURL(new Blob([this.api.recording(true)], { type: 'text/plain' }));
     link.download = 'tremblo-run.sim';
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
   async shareRun() {
-    const bytes = this.api.recording();
+    const bytes = this.api.recording(false);
+    const { at } = this.api.runState();
     if (bytes.length > MAX_RUN_BYTES) {
       this.say('the run is longer than 1 MB, too long for an address: download it instead', true);
       return;
     }
-    this.fragment = fragmentFor(await packRun(bytes), this.api.paused);
+    this.fragment = fragmentFor(await packRun(bytes), false, at);
     history.replaceState(null, '', this.fragment);
     try {
       await navigator.clipboard.writeText(location.href);
-      this.say('the address now holds the run, and it is copied');
+      this.say(`the address now holds the run and its step ${at}, and it is copied`);
     } catch {
-      this.say('the address now holds the run: copy it from the address bar');
+      this.say(`the address now holds the run and its step ${at}: copy it from the address bar`);
     }
   }
 

@@ -30,7 +30,7 @@ function installSwitch(api, name, index, designOn, list, change) {
 }
 
 // api: the module (module_api.js), which carries out the controls' changes as the run's commands;
-// a change it refuses (while a run plays) is named in `message`, and the control goes back.
+// a change it refuses (a value out of range) is named in `message`, and the control goes back.
 export function installSettings(api, list, designButton, message) {
   const change = (index, value) => {
     const fault = api.changeSetting(index, value);
