@@ -137,6 +137,12 @@ case_stdin() {
     printf 'step 1\nstep\n' | "$sim" - > "$work/out" 2> "$work/err"
     rc=$?
     expect_refused "bad script on stdin" "<stdin>:2: "
+
+    # --at stops after that step and the commands before the next one.
+    at=$(printf 'key 2\nstep 100\nkey 3\nstep 50\n' | "$sim" - --at 100 --hash 2> "$work/err")
+    cut=$(printf 'key 2\nstep 100\nkey 3\n' | "$sim" - --hash 2> /dev/null)
+    [ -n "$at" ] && [ "$at" = "$cut" ] || fail "--at 100 gave '$at', the run cut there '$cut'"
+    grep -q '100 steps' "$work/err" || fail "--at summary: $(cat "$work/err")"
 }
 
 case_trace_format() {

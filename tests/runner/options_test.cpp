@@ -46,10 +46,13 @@ TEST(RunnerOptions, OptionsComeInAnyOrderAndEitherSpelling) {
     EXPECT_EQ(a.options.every, 7u);
     EXPECT_TRUE(a.options.hash);
 
-    const Outcome b = parseArgs({"--trace=-", "--every=18446744073709551615", "s.sim"});
+    EXPECT_FALSE(a.options.stopAt.has_value());
+
+    const Outcome b = parseArgs({"--trace=-", "--every=18446744073709551615", "s.sim", "--at=0"});
     ASSERT_TRUE(b.ok) << b.error;
     EXPECT_EQ(b.options.tracePath, "-");
     EXPECT_EQ(b.options.every, 18446744073709551615u);
+    EXPECT_EQ(b.options.stopAt, 0u);
 }
 
 TEST(RunnerOptions, HelpWinsWhereverItStands) {
@@ -70,6 +73,9 @@ TEST(RunnerOptions, RefusesBadCommandLines) {
     expectRefused({"a.sim", "--every", "5"}, "--every needs --trace");
     expectRefused({"a.sim", "--hash", "--trace", "-"}, "both write to standard output");
     expectRefused({""}, "script path is empty");
+    expectRefused({"a.sim", "--at", "5", "--at", "6"}, "--at given twice");
+    for (const char* step : {"", "-1", "+5", "1.5", "18446744073709551616"})
+        expectRefused({"a.sim", (std::string("--at=") + step).c_str()}, "--at needs a step count");
 }
 
 TEST(RunnerOptions, EveryMustBeAPositiveInteger) {

@@ -3,6 +3,7 @@
 
 #include "sim/snapshot.h"
 
+#include "model/scene_storage.h"
 #include "sim/world.h"
 #include "tests/runner/script_world_test.h"
 
@@ -35,6 +36,8 @@ TEST_F(SnapshotTest, RestoringAndSteppingOnGivesTheBitsOfNeverHavingLeft) {
         // Cubes touching, their friction springs held, one more dropped after the save.
         {"set contact on\nscene\ncube 0 0 0.1\nstep 1500\ncube 0.04 0.02 1.15\nstep 2500\n",
          "press right 400 300\nrelease right 450 300\nstep 800\ncube 0 0 2.2\nstep 800\n"},
+        // Built on after the save: the new cubes' arrays go where they went the first time.
+        {"key s\nstep 100\n", "set contact on\ncube -1 4 3\nattach 2\nstep 600\n"},
         // A scene made and pinned after the save.
         {"key 1\nstep 100\n", "scene\ncube 0 0 1\nattach 2\nstep 100\npin cube 3 far\nstep 300\n"},
     };
@@ -46,12 +49,16 @@ TEST_F(SnapshotTest, RestoringAndSteppingOnGivesTheBitsOfNeverHavingLeft) {
         run(c.after);
         const std::uint64_t first = hashMovingPoints();
         const float time = simTime;
+        const std::size_t points = sceneStorage().pointCount(), cubes = sceneStorage().cubeCount();
         // Away: on in the same scene with other settings, then other scenes, and a push armed.
         run(std::string(c.after) +
             "set stiffness-scale 2\nset gravity 5\nset contact off\nstep 100\nkey z\nkey 2\nstep 200\n"
             "scene\ncube 1 1 1\nstep 10\npress right 100 100\nrelease right 500 500\n");
         restoreWorld(saved);
+        EXPECT_EQ(sharedSceneStorage(), saved.storage) << "the scene saved is the one in use again";
         run(c.after);
+        EXPECT_EQ(sceneStorage().pointCount(), points);
+        EXPECT_EQ(sceneStorage().cubeCount(), cubes);
         EXPECT_EQ(hashMovingPoints(), first);
         EXPECT_EQ(simTime, time);
     }

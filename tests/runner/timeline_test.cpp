@@ -101,6 +101,62 @@ TEST_F(TimelineTest, TheRunToHereReplaysToTheWorldAndAppendedCommandsPlayOnAsIts
     EXPECT_EQ(hashAt(parsed(whole), UINT64_MAX), end);
 }
 
+TEST_F(TimelineTest, APersonsInputIsRecordedAsTheScriptSpellsItAndTheRunEndsThere) {
+    Timeline timeline;
+    timeline.start(parsed("key 2\nstep 3000\n"));
+    timeline.seek(2000);
+    ASSERT_TRUE(timeline.work());
+    timeline.key(' ', 0, 0);       // nothing the script can spell: carried out, not recorded
+    timeline.mouse(3, 0, 10, 10);  // a wheel
+    timeline.key('g', 0, 0);
+    timeline.mouse(2, 0, 2000000, 5);
+    timeline.mouse(2, 1, 300, -2000000);
+    timeline.command(parsed("set damping 7\n")[0]);
+    for (int i = 0; i < 1500; ++i) timeline.step();  // past a snapshot of the person's own steps
+    EXPECT_EQ(timeline.text(),
+              "key 2\nstep 2000\nkey g\npress right 1000000 5\nrelease right 300 -1000000\nset damping 7\nstep 1500\n");
+    EXPECT_EQ(timeline.length(), 3500u);
+    EXPECT_EQ(timeline.goal(), 3500u);
+    const std::uint64_t shown = hashMovingPoints();
+
+    timeline.seek(2600);
+    ASSERT_TRUE(timeline.work());
+    timeline.seek(timeline.length() + 100);
+    EXPECT_EQ(timeline.goal(), timeline.length());
+    ASSERT_TRUE(timeline.work());
+    EXPECT_EQ(hashMovingPoints(), shown);
+}
+
+TEST_F(TimelineTest, SnapshotsComeEverySpacingAndGoWithTheFutureTheyShowed) {
+    startWorld();  // every snapshot below is of this one-cube scene
+    Timeline timeline;
+    timeline.start(parsed("step 3000\n"));
+    const std::size_t one = timeline.snapshotBytes();
+    timeline.seek(2001);
+    ASSERT_TRUE(timeline.work());
+    EXPECT_EQ(timeline.snapshotCount(), 3u) << "at 0, 1000 and 2000";
+    EXPECT_EQ(timeline.snapshotBytes(), 3 * one);
+    timeline.seek(100);
+    ASSERT_TRUE(timeline.work());
+    timeline.seek(2500);
+    EXPECT_EQ(timeline.at(), 2000u) << "a seek ahead starts from the nearest snapshot";
+    timeline.seek(500);
+    ASSERT_TRUE(timeline.work());
+    timeline.key('g', 0, 0);
+    EXPECT_EQ(timeline.snapshotCount(), 1u);
+    EXPECT_EQ(timeline.snapshotBytes(), one);
+
+    // Thinned, then started anew: the first spacing again, one snapshot.
+    Timeline thin(2 * one + one / 2);
+    thin.start(parsed("step 4000\n"));
+    thin.seek(4000);
+    ASSERT_TRUE(thin.work());
+    EXPECT_EQ(thin.spacing(), 2 * Timeline::kFirstSpacing);
+    thin.start(parsed("step 10\n"));
+    EXPECT_EQ(thin.snapshotCount(), 1u);
+    EXPECT_EQ(thin.spacing(), Timeline::kFirstSpacing);
+}
+
 TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLater) {
     // All of the work before the first step: a scene built over and over.
     std::string text;
