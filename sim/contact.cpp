@@ -817,7 +817,6 @@ void readContactCubes(ContactScratch& s, const std::vector<MassPoint*>& sortedMo
     // cube). The friction springs are pairs among these.
     const std::size_t room = kPairsPerCube * n + 64;
     s.pairs.reserve(room);
-    s.stretches.clear();
     s.stretches.reserve(room);
     s.nextStretches.reserve(room);
 }

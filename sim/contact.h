@@ -132,7 +132,7 @@ struct ContactScratch {
     SweepLists sweep;
     std::vector<std::uint64_t> pairs;     // candidate pairs, i << 32 | j with i < j
     // The friction springs of the pairs that touched in the last step, by pair: state that the
-    // step keeps, as the points' positions are. Read anew with the scene's cubes, they start
+    // step keeps, as the points' positions are. When the scene's order is read anew they start
     // slack (a scene that changes starts its friction afresh).
     std::vector<PairStretch> stretches;
     std::vector<PairStretch> nextStretches;
