@@ -8,7 +8,12 @@
 // least of its six distances, and the face of that distance is the one it is pushed out of.
 // The surface of a cube is sampled on a lattice of quarter edges (98 points: the corners, three
 // points on each edge, nine inside each face), so that an edge or a face that passes into
-// another cube is found as well as a corner.
+// another cube is found as well as a corner. A sample's distance behind a plane is not measured
+// from its position: it is interpolated from the distances of its face's corners, first to the
+// two ends of its row, then between them. Distance is linear in position, so that is the
+// sample's own distance up to rounding, and it lets whole cubes, faces and rows be passed over:
+// samples outside a face plane of the other cube that all of a cube's corners lie outside, or
+// all of a face's, or both ends of a row, cannot lie inside it.
 //
 // Each sample inside another cube gets a penalty force out along that face's normal, with
 // damping against the approach, and a friction force against the slip of the two surfaces,
@@ -20,7 +25,8 @@
 // Which cubes touch: cubes that share a corner never do (the cubes of a row), and a cube one
 // of whose springs has torn is no longer a closed box and takes no part. Candidate pairs come
 // from a sort and sweep of the cubes' bounding boxes along the axis over which the boxes spread
-// most, so the cost follows the pairs a scene has, not all pairs.
+// most, within bands across the next widest axis, so the cost follows the pairs a scene has,
+// not all pairs.
 //
 // The order of the forces, on which the bits depend: pairs by their cube numbers (i < j, by i
 // then j); within a pair, the samples of i inside j, then those of j inside i; samples by face
@@ -28,6 +34,7 @@
 // of its own face in face order, then those of the other face. Nothing depends on where objects
 // lie in memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -43,6 +50,7 @@ struct ContactCube {
     float mass;          // its corner 0's mass
     float edge;          // as built
     std::uint8_t moving; // bit k: corner k is a moving point (a pinned corner's velocity is not used)
+    bool closed;         // no spring of it has torn (a tear has the cubes read anew)
 };
 
 struct ContactBox {
@@ -58,6 +66,28 @@ struct FacePlanes {
     bool valid;  // false when a face has no area (a crushed cube): nothing is inside it
 };
 
+// A cube in the current step, as the pairs it is in need it: its corners (also coordinate by
+// coordinate), centre and planes.
+struct CubeNow {
+    Vec3 corner[8];
+    float x[8], y[8], z[8];
+    Vec3 centre;
+    FacePlanes planes;
+    std::uint64_t pass;  // the pass that computed it
+};
+
+// The cubes that take part, in sweep order, band by band: each one's interval along the sweep's
+// axis (lo, hi) and along the other two; after each band end marks that no interval reaches.
+struct SweepLists {
+    std::vector<float> lo, hi, lo1, hi1, lo2, hi2;
+    std::vector<std::uint32_t> cube;
+};
+// A band of the sweep: its number and its entries in the sweep's lists.
+struct SweepBand {
+    std::uint32_t band;
+    std::size_t begin, end;
+};
+
 // The friction spring of a pair that touches: how far its surfaces have been pulled apart
 // along the contact since they first touched (scene units). Kept from step to step.
 struct PairStretch {
@@ -65,29 +95,56 @@ struct PairStretch {
     Vec3 stretch;
 };
 
-// The contact pass's records of a scene, sized when the scene's order is read, so that a step
-// allocates nothing (but for the pairs' array, which grows when a scene has more candidate pairs
-// than ever before).
+// Cube `from` shares a corner with cube `to`.
+struct CubeLink {
+    std::uint32_t from, to;
+};
+
+// A corner of a cube at a point that does not move, to find the cubes that share it.
+struct CornerOwner {
+    const MassPoint* point;
+    std::uint32_t cube;
+    std::uint32_t corner;
+};
+
+// The contact pass's records of a scene, sized when they are read (with the scene's order while
+// contact is on, else on the first contact step after the order changed), so that a step
+// allocates nothing.
 struct ContactScratch {
+    bool stale = true;                // to be read anew before the next contact step
     std::vector<ContactCube> cubes;   // in cube number order
-    std::vector<ContactBox> boxes;    // this step's bounding boxes
-    std::vector<std::uint8_t> takesPart;  // finite box this step
+    // The cubes that share a corner with cube i, ascending: neighbours[neighbourStart[i]] up to
+    // neighbours[neighbourStart[i + 1]].
+    std::vector<std::uint32_t> neighbourStart;
+    std::vector<std::uint32_t> neighbours;
+    // While the cubes are read: at each moving point (by address) the first corner of a cube there,
+    // 8 i + k, and from each corner the next at the same point; the corners at fixed points.
+    std::vector<std::uint32_t> firstAt;
+    std::vector<std::uint32_t> nextAt;
+    std::vector<CornerOwner> fixedOwners;
+    std::vector<CubeLink> links;  // cubes that share a corner, each way round, as found
+    std::vector<ContactBox> boxes;        // this step's bounding boxes
+    std::vector<std::uint8_t> takesPart;  // closed, with a finite box this step
     std::vector<float> keys;              // this step's sweep key of each cube
+    std::vector<std::uint32_t> bands;     // and its band
+    std::vector<SweepBand> bandRanges;
     std::vector<std::uint32_t> sorted;    // cube indices by the sweep key (kept: the next step starts from it)
+    SweepLists sweep;
     std::vector<std::uint64_t> pairs;     // candidate pairs, i << 32 | j with i < j
     // The friction springs of the pairs that touched in the last step, by pair: state that the
-    // step keeps, as the points' positions are. Read anew with the scene's cubes, they start
+    // step keeps, as the points' positions are. When the scene's order is read anew they start
     // slack (a scene that changes starts its friction afresh).
     std::vector<PairStretch> stretches;
     std::vector<PairStretch> nextStretches;
-    std::vector<FacePlanes> planes;
-    std::vector<std::uint64_t> planesPass;  // the pass that computed planes[i]
+    std::vector<CubeNow> now;
     std::uint64_t pass = 0;
 };
 
 // Reads the scene's cubes (sceneCubes) into the records; `sortedMoving` holds the moving points
 // sorted by address, to tell the moving corners.
 void readContactCubes(ContactScratch& scratch, const std::vector<MassPoint*>& sortedMoving);
+// Candidate pairs the records make room for, per cube (see readContactCubes).
+inline constexpr std::size_t kPairsPerCube = 16;
 
 // The contact forces of the current state, added to the corners' forces.
 void applyContactForces();

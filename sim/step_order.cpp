@@ -5,6 +5,7 @@
 #include "model/scene_storage.h"
 #include "model/spring.h"
 #include "sim/contact.h"
+#include "sim/settings.h"
 #include "sim/world.h"
 
 namespace {
@@ -70,7 +71,14 @@ void readOrder(StepOrder& o, StepScratch& scratch, ContactScratch& contact) {
     if (scratch.damping.size() < o.cells.size()) scratch.damping.resize(o.cells.size());
     if (scratch.ends.size() < o.cells.size()) scratch.ends.resize(o.cells.size());
     scratch.clearedOnTheWay.reserve(o.fixedEnds.size());
-    readContactCubes(contact, o.sortedMoving);
+    // A scene that changes starts its friction afresh. Contact reads the cubes with the order
+    // while it is on, else on its first step (friction set in between is kept).
+    contact.stretches.clear();
+    if (switchedOn(settings.contact)) {
+        readContactCubes(contact, o.sortedMoving);
+    } else {
+        contact.stale = true;
+    }
 }
 
 }  // namespace

@@ -9,12 +9,14 @@
 
 #include "model/cube.h"
 #include "model/mass_point.h"
+#include "model/spring.h"
 #include "run/apply_command.h"
 #include "run/script.h"
 #include "run/script_runner.h"
 #include "run/state_hash.h"
 #include "sim/contact.h"
 #include "sim/settings.h"
+#include "sim/step_order.h"
 #include "sim/world.h"
 #include "tests/runner/script_world_test.h"
 #include "tests/test_support.h"
@@ -210,6 +212,67 @@ TEST_F(Contact, OwnWeightLetsBlocksOfAnyMassFallTogether) {
         // (The points' own drag, the same for any mass, slows the light block a little.)
         EXPECT_EQ(std::fabs(light - heavy) < 0.01f, own) << light << " " << heavy;
     }
+}
+
+TEST_F(Contact, TheSweepFindsEveryPairOfBoxesThatMeet) {
+    // Rows side by side and loose cubes dropped onto them, tumbling: the candidate pairs are all
+    // pairs of whole cubes whose boxes meet and that share no corner, however they lie.
+    std::string scene = "set contact on\nscene\n";
+    for (int row = 0; row < 8; ++row) {
+        scene += "cube " + std::to_string(0.16f * row) + " 0 " + std::to_string(0.3f + 0.05f * row) +
+                 " edge 0.15\nattach 7\n";
+    }
+    for (int k = 0; k < 12; ++k) {
+        scene += "cube " + std::to_string(0.1f * (k % 4) + 0.2f) + " " + std::to_string(0.27f * k) + " " +
+                 std::to_string(1.0f + 0.1f * (k % 3)) + " edge 0.25\n";
+    }
+    resetWorld();
+    startWorld();
+    run(scene);
+    std::size_t most = 0;
+    for (int at = 0; at < 8; ++at) {
+        run("step 250\n");
+        applyContactForces();  // the pairs of the positions as they are
+        std::vector<std::uint64_t> expected;
+        const std::vector<Cube*>& cubes = sceneCubes();
+        auto whole = [](const Cube& c) {
+            return std::none_of(c.springs.begin(), c.springs.end(), [](const Spring* s) { return s->torn; });
+        };
+        auto meet = [](const Cube& a, const Cube& b) {
+            for (int axis = 0; axis < 3; ++axis) {
+                auto along = [axis](const MassPoint* p) {
+                    return axis == 0 ? p->position.x : axis == 1 ? p->position.y : p->position.z;
+                };
+                float aLo = INFINITY, aHi = -INFINITY, bLo = INFINITY, bHi = -INFINITY;
+                for (const MassPoint* p : a.corners) aLo = std::min(aLo, along(p)), aHi = std::max(aHi, along(p));
+                for (const MassPoint* p : b.corners) bLo = std::min(bLo, along(p)), bHi = std::max(bHi, along(p));
+                if (aLo > bHi || bLo > aHi) return false;
+            }
+            return true;
+        };
+        for (std::size_t i = 0; i < cubes.size(); ++i) {
+            for (std::size_t j = i + 1; j < cubes.size(); ++j) {
+                const bool share = std::find_first_of(cubes[i]->corners, cubes[i]->corners + 8, cubes[j]->corners,
+                                                      cubes[j]->corners + 8) != cubes[i]->corners + 8;
+                if (!share && whole(*cubes[i]) && whole(*cubes[j]) && meet(*cubes[i], *cubes[j])) {
+                    expected.push_back(std::uint64_t{i} << 32 | j);
+                }
+            }
+        }
+        EXPECT_EQ(contactScratch().pairs, expected) << "after " << 250 * (at + 1) << " steps";
+        most = std::max(most, expected.size());
+    }
+    EXPECT_GT(most, 20u);
+}
+
+TEST_F(Contact, NothingOfContactRunsWhileItIsOff) {
+    // The cubes are read for contact on its first step after the scene changed, not before.
+    resetWorld();
+    startWorld();
+    run("scene\ncube 0 0 0\ncube 0 0 1.05\nstep 10\n");
+    EXPECT_TRUE(contactScratch().cubes.empty());
+    run("set contact on\nstep 1\n");
+    EXPECT_EQ(contactScratch().cubes.size(), 2u);
 }
 
 }  // namespace
