@@ -4,6 +4,7 @@
 
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "interaction/scene_commands.h"
 #include "run/apply_command.h"
 #include "run/run_recorder.h"
 #include "sim/constants.h"
@@ -21,6 +22,20 @@ struct Timeline::Mark {
 };
 
 namespace {
+
+// What is done of an entry when `done` of it is: its first steps, or the first cubes of a row.
+ScriptCommand donePart(const ScriptCommand& c, std::uint64_t done) {
+    ScriptCommand part = c;
+    if (c.kind == CommandKind::Step) {
+        part.steps = static_cast<std::uint32_t>(done);
+    } else {
+        SceneArguments a = *c.scene;
+        a.count = static_cast<int>(done);
+        part.scene = HeldArguments(a);
+        part.endsBuild = true;
+    }
+    return part;
+}
 
 int withinScriptRange(int v) { return std::clamp(v, -kMaxCoordinate, kMaxCoordinate); }
 
@@ -73,7 +88,16 @@ bool Timeline::work(const std::function<bool()>& keepGoing) {
     while (!reached()) {
         if (keepGoing && !keepGoing()) return false;
         const ScriptCommand& c = entries_[entry_];
-        if (c.kind != CommandKind::Step) {
+        if (c.kind == CommandKind::Attach && c.scene != nullptr && c.scene->count > kCubesAPiece) {
+            // A long row is made a piece at a time (into_ counts its cubes made), as one
+            // command would make it: its cubes one after another, the order read at the end.
+            const auto left = static_cast<std::uint64_t>(c.scene->count) - into_;
+            const int now = static_cast<int>(std::min<std::uint64_t>(left, kCubesAPiece));
+            attachCubes(now, c.scene->tearForce, c.scene->elements);
+            into_ += static_cast<std::uint64_t>(now);
+            if (into_ < static_cast<std::uint64_t>(c.scene->count)) continue;
+            if (c.endsBuild) finishBuilding();
+        } else if (c.kind != CommandKind::Step) {
             applyCommand(c);
         } else if (into_ < c.steps) {
             keepSnapshot();
@@ -118,8 +142,9 @@ void Timeline::keepSnapshot() {
 
 void Timeline::cutHere() {
     if (entry_ < entries_.size()) {
-        if (entries_[entry_].kind == CommandKind::Step && into_ > 0) {
-            entries_[entry_].steps = static_cast<std::uint32_t>(into_);
+        if (into_ > 0) {
+            entries_[entry_] = donePart(entries_[entry_], into_);
+            if (entries_[entry_].kind == CommandKind::Attach) finishBuilding();
             ++entry_;
         }
         entries_.resize(entry_);
@@ -184,18 +209,18 @@ void Timeline::append(std::vector<ScriptCommand> commands) {
     }
 }
 
-// The first `entries` entries, then `stepsOfNext` steps of the one after.
-std::string Timeline::textOf(std::size_t entries, std::uint64_t stepsOfNext) const {
+// The first `entries` entries, then what is done of the one after (`doneOfNext` of it).
+std::string Timeline::textOf(std::size_t entries, std::uint64_t doneOfNext) const {
     RunRecorder recorder;
-    for (std::size_t i = 0; i < entries; ++i) {
-        const ScriptCommand& c = entries_[i];
+    auto write = [&](const ScriptCommand& c) {
         if (c.kind == CommandKind::Step) {
             recorder.stepped(c.steps);
         } else {
             recorder.writeLines(writeCommand(c));
         }
-    }
-    recorder.stepped(stepsOfNext);
+    };
+    for (std::size_t i = 0; i < entries; ++i) write(entries_[i]);
+    if (doneOfNext > 0) write(donePart(entries_[entries], doneOfNext));
     return recorder.text();
 }
 

@@ -29,6 +29,8 @@ public:
     explicit Timeline(std::size_t snapshotBudget = kDefaultSnapshotBudget);
     ~Timeline();
     static constexpr std::size_t kDefaultSnapshotBudget = 32u << 20;
+    // The cubes of a long `attach` made between two questions to go on.
+    static constexpr int kCubesAPiece = 1000;
     // Steps between snapshots at the start; doubled at every thinning.
     static constexpr std::uint64_t kFirstSpacing = 1000;
 
@@ -80,14 +82,14 @@ private:
     void stepHere();
     void keepSnapshot();
     void restoreBefore(std::uint64_t step);
-    std::string textOf(std::size_t entries, std::uint64_t stepsOfNext) const;
+    std::string textOf(std::size_t entries, std::uint64_t doneOfNext) const;
 
     std::size_t budget_;
     std::vector<ScriptCommand> entries_;
     std::vector<std::uint64_t> stepsBefore_;  // steps of the run before each entry
     std::uint64_t length_ = 0;
     std::size_t entry_ = 0;    // the next entry to carry out
-    std::uint64_t into_ = 0;   // steps of entries_[entry_] taken (a step entry)
+    std::uint64_t into_ = 0;   // what is done of entries_[entry_]: its steps taken, or the cubes of a long attach
     std::uint64_t at_ = 0;
     std::uint64_t goal_ = 0;
     std::vector<Mark> marks_;  // snapshots by step

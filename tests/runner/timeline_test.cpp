@@ -157,11 +157,12 @@ TEST_F(TimelineTest, SnapshotsComeEverySpacingAndGoWithTheFutureTheyShowed) {
     EXPECT_EQ(thin.spacing(), Timeline::kFirstSpacing);
 }
 
-TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLater) {
-    // All of the work before the first step: a scene built over and over.
+TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLaterEvenWithinALongRow) {
+    // All of the work before the first step: a scene built over and over, then a long row,
+    // made a piece at a time.
     std::string text;
     for (int i = 0; i < 40; ++i) text += "key s\n";
-    text += "step 30\n";
+    text += "scene\ncube 0 -100 0 edge 0.04\nattach 3500\nstep 30\n";
     const std::vector<ScriptCommand> commands = parsed(text);
     const std::uint64_t want = hashAt(commands, 30);
 
@@ -172,8 +173,22 @@ TEST_F(TimelineTest, WorkStopsWhenToldAndGoesOnLater) {
     timeline.seek(30);
     int calls = 0, pieces = 0;
     while (!timeline.work([&] { return ++calls % 7 != 0; })) ++pieces;
-    EXPECT_GE(pieces, 40 / 7);
+    EXPECT_GE(pieces, (40 + 2 + 4) / 7);
     EXPECT_EQ(hashMovingPoints(), want);
+
+    // Taken over within the row: the run holds the cubes made, and replays to what is shown.
+    resetWorld();
+    startWorld();
+    timeline.start(commands);
+    timeline.seek(30);
+    calls = 0;
+    while (!timeline.work([&] { return ++calls <= 40 + 2 + 2; })) {
+        timeline.key('g', 0, 0);
+        for (int i = 0; i < 20; ++i) timeline.step();
+    }
+    EXPECT_NE(timeline.text().find("attach 2000 "), std::string::npos);
+    const std::uint64_t shown = hashMovingPoints();
+    EXPECT_EQ(hashAt(parsed(timeline.text()), UINT64_MAX), shown);
 }
 
 }  // namespace
