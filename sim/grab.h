@@ -26,6 +26,8 @@ void letGo();
 
 // The pull on the point held, in the step after the push: per unit of the point's mass, the
 // spring's stiffness times the distance to the target (at most kMaxGrabReach) less its damping
-// times the point's velocity, at most kMaxGrabAcceleration long, so that no flick blows a scene up. Worked out in
-// double and rounded once, so it raises no floating-point exception whatever the positions.
+// times the point's velocity, at most kMaxGrabAcceleration long, so that no flick blows a scene
+// up. Both bounds shrink for a body softer or heavier than a prepared cube, by its springs'
+// stiffness per unit of mass. Worked out in double and rounded once, so it raises no
+// floating-point exception whatever the positions.
 void addGrabPull();
