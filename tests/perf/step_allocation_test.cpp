@@ -8,10 +8,12 @@
 #include "bench/contact_scenes.h"
 #include "interaction/keyboard.h"
 #include "interaction/mouse.h"
+#include "interaction/scene_commands.h"
 #include "interaction/scenes.h"
 #include "model/cube.h"
 #include "model/spring.h"
 #include "sim/contact.h"
+#include "sim/presets.h"
 #include "sim/settings.h"
 #include "sim/step_order.h"
 #include "sim/time_step.h"
@@ -104,6 +106,24 @@ TEST_F(StepAllocationTest, APileOfSlabRowsAllocatesNothingEither) {
     settings.contact = 1.0f;
     settings.ownWeight = 1.0f;
     buildContactScene(ContactScene::SlabWithBlocks);
+    EXPECT_EQ(allocationsOfSteps(3000), 0);
+}
+
+// A block of separate cubes packed side by side and on each other: each meets up to 26 others,
+// about 13 candidate pairs a cube once they press.
+TEST_F(StepAllocationTest, APackedBlockOfCubesAllocatesNothingEither) {
+    settings.contact = 1.0f;
+    startEmptyScene();
+    constexpr float kEdge = 0.3f, kGap = 0.0f;  // boxes that touch meet
+    for (int z = 0; z < 4; ++z) {
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                const Vec3 at{-x * (kEdge + kGap), y * (kEdge + kGap), 0.001f + z * (kEdge + kGap)};
+                buildFreeCube(FreeCubeArgs{at, kEdge, kSmallStiffness, 1.0f, 0.2f, kTearForceLow, true});
+            }
+        }
+    }
+    finishBuilding();
     EXPECT_EQ(allocationsOfSteps(3000), 0);
 }
 
