@@ -139,25 +139,25 @@ std::size_t SceneStorage::Image::size() const {
            elements.bytes.size() + cubes.bytes.size() + bytes.bytes.size();
 }
 
+// Each pool and the arena of `storage` with its part of `image`.
+template <class Storage, class StorageImage, class Visit>
+void SceneStorage::eachPart(Storage& storage, StorageImage& image, Visit visit) {
+    visit(storage.points_, image.points);
+    visit(storage.cells_, image.cells);
+    visit(storage.pointListCells_, image.pointListCells);
+    visit(storage.springs_, image.springs);
+    visit(storage.elements_, image.elements);
+    visit(storage.cubes_, image.cubes);
+    visit(storage.bytes_, image.bytes);
+}
+
 void SceneStorage::save(Image& image) const {
-    points_.save(image.points);
-    cells_.save(image.cells);
-    pointListCells_.save(image.pointListCells);
-    springs_.save(image.springs);
-    elements_.save(image.elements);
-    cubes_.save(image.cubes);
-    bytes_.save(image.bytes);
+    eachPart(*this, image, [](const auto& part, auto& into) { part.save(into); });
     image.linkEdits = linkEdits;
 }
 
 void SceneStorage::restore(const Image& image) {
-    points_.restore(image.points);
-    cells_.restore(image.cells);
-    pointListCells_.restore(image.pointListCells);
-    springs_.restore(image.springs);
-    elements_.restore(image.elements);
-    cubes_.restore(image.cubes);
-    bytes_.restore(image.bytes);
+    eachPart(*this, image, [](auto& part, const auto& from) { part.restore(from); });
     hints = EndHints{};
     chainBefore = ChainPredecessors{};
     // Counted on from where it stood plus one, so the step's order, read at any count, is stale.

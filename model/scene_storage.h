@@ -149,6 +149,9 @@ public:
     std::size_t cubeCount() const { return cubes_.count(); }
 
 private:
+    template <class Storage, class StorageImage, class Visit>
+    static void eachPart(Storage& storage, StorageImage& image, Visit visit);
+
     template <class T>
     SlotPool& poolFor() {
         if constexpr (std::is_same_v<T, MassPoint>) return points_;
