@@ -266,7 +266,7 @@ std::vector<Condition> fileConditions(const std::vector<Condition>& all, bool bi
 
 }  // namespace
 
-int grabSweep(const std::string& sceneDir, bool quick) {
+int grabSweep(const std::string& sceneDir, bool quick, const std::string& only) {
     using Clock = std::chrono::steady_clock;
     const std::vector<Condition> allConditions = conditions();
     const char keys[] = {'1', '2', '3', '4', '5', '6', '7', 's', 'q', 'p'};
@@ -282,7 +282,7 @@ int grabSweep(const std::string& sceneDir, bool quick) {
         const auto start = Clock::now();
         const bool prepared = sceneIndex < sizeof keys;
         ++sceneIndex;
-        if (quick && !prepared) continue;
+        if ((quick && !prepared) || (!only.empty() && scene.name != only)) continue;
         const Built built = probe(scene);
         if (!built.finite) {
             std::fprintf(stderr, "grab sweep: scene %s blows up by itself\n", scene.name.c_str());

@@ -12,4 +12,5 @@
 // the count of runs that blew up.
 //
 // quick: the flag combinations and settings ends on the prepared scenes only, shorter holds.
-int grabSweep(const std::string& sceneDir, bool quick);
+// only: the one scene of that name ('1' or rain.sim, as the table names them); empty, all.
+int grabSweep(const std::string& sceneDir, bool quick, const std::string& only = {});

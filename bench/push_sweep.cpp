@@ -14,7 +14,8 @@
 //
 //   push_sweep [--quick] [--contact]   (--quick: lengths 100 and 200 only, landed pushes only;
 //                                       --contact: the contact table only)
-//   push_sweep --grabs [--quick]   the grabs only (grab_sweep.h)
+//   push_sweep --grabs [--quick] [--scene NAME]   the grabs only (grab_sweep.h), or of one
+//                                                  scene ('1', rain.sim)
 //
 // Then the grabs: a table of their own, one row per scene (grab_sweep.h).
 
@@ -244,13 +245,15 @@ int contactSweep(bool quick) {
 
 int main(int argc, char** argv) {
     bool quick = false, contactOnly = false, grabsOnly = false;
+    std::string onlyScene;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc) onlyScene = argv[++i];
         quick = quick || std::strcmp(argv[i], "--quick") == 0;
         contactOnly = contactOnly || std::strcmp(argv[i], "--contact") == 0;
         grabsOnly = grabsOnly || std::strcmp(argv[i], "--grabs") == 0;
     }
     if (grabsOnly) {
-        const int blown = grabSweep(TREMBLO_SCENE_DIR, quick);
+        const int blown = grabSweep(TREMBLO_SCENE_DIR, quick, onlyScene);
         std::printf("\n%d blown up\n", blown);
         return blown == 0 ? 0 : 1;
     }

@@ -6,7 +6,11 @@ struct MassPoint;
 struct Spring;
 
 // A tetrahedron of four points that resists a change of its signed volume. Only c0 and c1
-// are pushed, with equal and opposite forces, so the element adds no net force to a body.
+// are pushed, with equal and opposite forces, so the element adds no net force to a body. The
+// forces lie along the normal of (c0, c2, c3), not along c0-c1: on a sheared element they are a
+// couple, a net torque. In a body whose elements outweigh its springs (soft springs, or a big
+// edge: an element's stiffness grows with the edge's fourth power) that torque can spin a
+// tumbling body up until it blows up; with the prepared cubes' springs the damping wins.
 struct VolumeElement {
     // Records the corners, finds the six edge springs in the corners' own lists and takes the
     // current signed volume as rest volume. The springs must exist already.

@@ -17,6 +17,7 @@ add_executable(tremblo_soak_tests
   soak/grab_soak_test.cpp
 )
 target_link_libraries(tremblo_soak_tests PRIVATE tremblo_core tremblo_run GTest::gtest)
+target_compile_definitions(tremblo_soak_tests PRIVATE TREMBLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 gtest_discover_tests(tremblo_soak_tests
   DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS soak TIMEOUT 900
