@@ -39,8 +39,11 @@ bool flick(SoakDriver& driver, SoakRandom& random) {
     const int y = insideCoordinate(random, kWindowHeight);
     if (!driver.mouse(0, 0, x, y)) return false;
     if (!driver.steps(static_cast<std::uint64_t>(random.between(0, 79)), false)) return false;
-    const int dx = random.between(300, 800) * (random.percent(50) ? 1 : -1);
-    const int dy = random.between(0, 600) * (random.percent(50) ? 1 : -1);
+    // Sizes and signs drawn one after the other: a product's operands come in no set order.
+    const int width = random.between(300, 800);
+    const int dx = random.percent(50) ? width : -width;
+    const int height = random.between(0, 600);
+    const int dy = random.percent(50) ? height : -height;
     return driver.mouse(0, 1, x + dx, y + dy);
 }
 
