@@ -5,10 +5,10 @@
 //
 //   node grab_test.mjs SITE TREMBLO_SIM
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { Failure, check, launchChromium, openPage, serve, sleep, waitFor } from './harness.mjs';
+import { check, inChromium, openPage, sleep, waitFor } from './harness.mjs';
 import { cubeCorners, project } from './picture.mjs';
 
 const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
@@ -95,21 +95,9 @@ async function grabOnPhone(browser, url, bin, file, errors) {
 
 async function main() {
   const [site, bin] = process.argv.slice(2).map((a) => path.resolve(a));
-  const { server, address } = serve(site);
-  let browser = null;
-  const errors = [];
-  try {
-    browser = await launchChromium();
-    await grabOnPhone(browser, await address, bin, path.join(mkdtempSync(path.join(os.tmpdir(), 'tremblo-grab-')), 'grab.sim'), errors);
-    check(errors.length === 0, `no console error: ${errors.join(' | ')}`);
-  } catch (e) {
-    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
-    process.exitCode = 1;
-  } finally {
-    if (browser) await browser.close();
-    server.kill();
-  }
-  if (!process.exitCode) console.log('grab on a phone: all checks passed');
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'tremblo-grab-'));
+  await inChromium(site, 'grab on a phone', (browser, url, errors) =>
+    grabOnPhone(browser, url, bin, path.join(dir, 'grab.sim'), errors), () => rmSync(dir, { recursive: true, force: true }));
 }
 
 await main();

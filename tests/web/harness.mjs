@@ -163,6 +163,32 @@ export function launchChromium() {
   });
 }
 
+// Serves `site`, opens Chromium and runs `body(browser, url, errors)`; `errors` is for openPage
+// to gather the pages' console errors into. A failed check, a throw or a console error fails
+// the test (exit code 1); the browser, the server and `cleanup` go whatever happens. Ends with
+// `name: all checks passed in N s`.
+export async function inChromium(site, name, body, cleanup = () => {}) {
+  const started = Date.now();
+  const { server, address } = serve(site);
+  let browser = null;
+  const errors = [];
+  try {
+    const url = await address;
+    browser = await launchChromium();
+    await body(browser, url, errors);
+    check(errors.length === 0, `no console error: ${errors.join(' | ')}`);
+  } catch (e) {
+    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
+    if (errors.length > 0) console.log(`console errors: ${errors.join(' | ')}`);
+    process.exitCode = 1;
+  } finally {
+    if (browser) await browser.close();
+    server.kill();
+    cleanup();
+  }
+  if (!process.exitCode) console.log(`${name}: all checks passed in ${Math.round((Date.now() - started) / 1000)} s`);
+}
+
 // A fresh page of `context` at the site, once the page says it is ready, with the picture
 // reader installed; console errors and failed requests are collected in errors.
 export async function openPage(context, url, errors) {

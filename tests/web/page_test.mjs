@@ -8,8 +8,8 @@
 // there (the README's picture).
 import path from 'node:path';
 import {
-  Failure, HANGING, STILL_PIXELS, check, expectMoveTowardPlusY, launchChromium, openPage, restartHanging, serve, show, sleep,
-  waitFor, within,
+  Failure, HANGING, STILL_PIXELS, check, expectMoveTowardPlusY, inChromium, openPage, restartHanging, show, sleep, waitFor,
+  within,
 } from './harness.mjs';
 import { cubeCorners, expectedCubeBox } from './picture.mjs';
 
@@ -165,13 +165,7 @@ async function main() {
   const site = path.resolve(args[0]);
   const shotIndex = args.indexOf('--screenshot');
   const screenshot = shotIndex >= 0 ? path.resolve(args[shotIndex + 1]) : null;
-  const started = Date.now();
-  const { server, address } = serve(site);
-  let browser = null;
-  const errors = [];
-  try {
-    const url = await address;
-    browser = await launchChromium();
+  await inChromium(site, 'page end-to-end', async (browser, url, errors) => {
     const context = await browser.newContext({ viewport: { width: 1240, height: 900 } });
     const p = await openPage(context, url, errors);
 
@@ -207,17 +201,7 @@ async function main() {
       await saveScreenshot(p, screenshot);
       console.log(`saved ${screenshot}`);
     }
-    check(errors.length === 0, `no console error: ${errors.join(' | ')}`);
-    console.log('ok: no console error all along');
-  } catch (e) {
-    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
-    if (errors.length > 0) console.log(`console errors: ${errors.join(' | ')}`);
-    process.exitCode = 1;
-  } finally {
-    if (browser) await browser.close();
-    server.kill();
-  }
-  if (!process.exitCode) console.log(`page end-to-end: all checks passed in ${Math.round((Date.now() - started) / 1000)} s`);
+  });
 }
 
 await main();

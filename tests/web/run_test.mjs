@@ -9,7 +9,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { Failure, WAIT_LIMIT_MS, check, launchChromium, serve, sleep, waitFor } from './harness.mjs';
+import { WAIT_LIMIT_MS, check, inChromium, sleep, waitFor } from './harness.mjs';
 
 // The native runner's hash and step count for a run file or address.
 function replayNatively(sim, run) {
@@ -152,12 +152,7 @@ async function testDamagedAddresses(browser, site) {
 async function main() {
   const [siteDir, sim] = process.argv.slice(2).map((a) => path.resolve(a));
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tremblo-run-'));
-  const { server, address } = serve(siteDir);
-  let browser = null;
-  const started = Date.now();
-  try {
-    const site = await address;
-    browser = await launchChromium();
+  await inChromium(siteDir, 'page runs end-to-end', async (browser, site) => {
     const first = await openPage(browser, site);
     const shown = await testSessionReplaysNatively(first.page, sim, dir);
     console.log(`ok: keys, drags, a switch, a scene button, pause and a step, downloaded, replay natively to ${shown.hash}`);
@@ -170,15 +165,7 @@ async function main() {
     console.log('ok: the address in a fresh page shows the step shared, paused, on the same hash, and records on from there');
     await testDamagedAddresses(browser, site);
     console.log('ok: damaged, invalid and too long runs in the address are named; the page starts afresh and works');
-  } catch (e) {
-    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
-    process.exitCode = 1;
-  } finally {
-    if (browser) await browser.close();
-    server.kill();
-    fs.rmSync(dir, { recursive: true, force: true });
-  }
-  if (!process.exitCode) console.log(`page runs end-to-end: all checks passed in ${Math.round((Date.now() - started) / 1000)} s`);
+  }, () => fs.rmSync(dir, { recursive: true, force: true }));
 }
 
 await main();

@@ -10,7 +10,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import {
-  Failure, check, expectMoveTowardPlusY, launchChromium, openPage, restartHanging, serve, sleep, waitFor,
+  check, expectMoveTowardPlusY, inChromium, openPage, restartHanging, sleep, waitFor,
 } from './harness.mjs';
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
@@ -255,13 +255,7 @@ async function main() {
   const sim = path.resolve(args[1]);
   const shotIndex = args.indexOf('--screenshot');
   const screenshot = shotIndex >= 0 ? path.resolve(args[shotIndex + 1]) : null;
-  const started = Date.now();
-  const { server, address } = serve(site);
-  let browser = null;
-  const errors = [];
-  try {
-    const url = await address;
-    browser = await launchChromium();
+  await inChromium(site, 'page on every screen', async (browser, url, errors) => {
     const open = async (options) => openPage(await browser.newContext(options), url, errors);
 
     const small = await open({ viewport: { width: 1024, height: 700 }, deviceScaleFactor: 2 });
@@ -303,16 +297,7 @@ async function main() {
       await mobile.page.screenshot({ path: screenshot, scale: 'css' });
       console.log(`saved ${screenshot}`);
     }
-    check(errors.length === 0, `no console error: ${errors.join(' | ')}`);
-  } catch (e) {
-    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
-    if (errors.length > 0) console.log(`console errors: ${errors.join(' | ')}`);
-    process.exitCode = 1;
-  } finally {
-    if (browser) await browser.close();
-    server.kill();
-  }
-  if (!process.exitCode) console.log(`page on every screen: all checks passed in ${Math.round((Date.now() - started) / 1000)} s`);
+  });
 }
 
 await main();

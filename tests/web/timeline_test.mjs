@@ -10,7 +10,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { Failure, check, launchChromium, openPage, serve, sleep, waitFor } from './harness.mjs';
+import { check, inChromium, openPage, sleep, waitFor } from './harness.mjs';
 
 // A scene of 2,000 cubes in a row, a tenth of the most a scene may hold.
 const BIG_SCENE = 'scene\ncube 0 -400 0 edge 0.2\nattach 1999\n';
@@ -126,25 +126,10 @@ async function hostileLinks(browser, url, errors) {
 async function main() {
   const [site, bin] = process.argv.slice(2).map((a) => path.resolve(a));
   const dir = mkdtempSync(path.join(os.tmpdir(), 'tremblo-timeline-'));
-  const { server, address } = serve(site);
-  let browser = null;
-  const errors = [];
-  const started = Date.now();
-  try {
-    browser = await launchChromium();
-    const url = await address;
+  await inChromium(site, 'timeline', async (browser, url, errors) => {
     await scrubAndTakeOver(browser, url, bin, dir, errors);
     await hostileLinks(browser, url, errors);
-    check(errors.length === 0, `no console error: ${errors.join(' | ')}`);
-  } catch (e) {
-    console.log(`FAILED: ${e instanceof Failure ? '' : e.name + ': '}${e.message}`);
-    process.exitCode = 1;
-  } finally {
-    if (browser) await browser.close();
-    server.kill();
-    rmSync(dir, { recursive: true, force: true });
-  }
-  if (!process.exitCode) console.log(`timeline: all checks passed in ${Math.round((Date.now() - started) / 1000)} s`);
+  }, () => rmSync(dir, { recursive: true, force: true }));
 }
 
 await main();
