@@ -99,6 +99,8 @@ TEST_F(GrabTest, TakingHoldsTheNumberedPointWhereItIs) {
         EXPECT_FALSE(takePoint(n));
         EXPECT_EQ(grab.point, nullptr) << "a take of no point lets go of the one held";
     }
+    moveGrabTarget(Vec3{1.0f, 2.0f, 3.0f});
+    EXPECT_TRUE(sameBits(grab.target, Vec3{})) << "a move with nothing held does nothing";
 }
 
 TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
@@ -113,6 +115,7 @@ TEST_F(GrabTest, ThePullIsASpringWithDampingPerUnitOfMassAndBoundedWhole) {
         {"far and fleeing: the bound", 1.0f, {0.0f, 50.0f, 0.0f}, {0.0f, -60.0f, 0.0f}},
         {"fast near its target: the damping counts in the bound", 1.0f, {0.01f, 0.0f, 0.0f}, {0.0f, 0.0f, -80.0f}},
         {"beyond any float reach", 1.0f, {3e37f, 0.0f, -3e37f}, {0.0f, 0.0f, 0.0f}},
+        {"beyond any float speed: bounded before it is rounded", 1.0f, {0.0f, 0.0f, 0.1f}, {0.0f, 0.0f, -1e37f}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -103,6 +103,7 @@ TEST(RunSession, PlayedAtAnyPaceReachesTheRunnersBitsAndRecordsTheRunThenThePers
                                 "key 4\nstep 25\n# the end\n\n  \n\t# end: state hash 1 after 2 steps\n",
                                 "# nothing but a note\n\n", "key 5\nstep 10\nkey g"};
     const std::string second = "key 6\nstep 7\n";
+    const ScriptCommand take = read("take 0\n")[0];
     for (const std::string& run : runs) {
         const std::string recorded = copiedLines(run) + second;
         const auto [runHash, runSteps] = runnerEnd(run + "\n" + second);
@@ -114,6 +115,7 @@ TEST(RunSession, PlayedAtAnyPaceReachesTheRunnersBitsAndRecordsTheRunThenThePers
             session.play(run, read(run));
             while (session.playing()) {
                 session.key('5', 0, 0);  // ignored while the run plays
+                EXPECT_FALSE(session.command(take)) << "a grab waits as well";
                 session.idle(pace);
             }
             session.play(second, read(second));

@@ -33,6 +33,10 @@ TEST_F(Pick, TakesTheNearestDrawnPointWithinTheRadiusAndTheNearerOfEqualOnes) {
     EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, x, y, 0.0).number, 3) << "then the lower number; the radius counts";
     EXPECT_EQ(pickMovingPoint(kCamera, kWidth, kHeight, 400, 300 + 40, 12.0).number, -1) << "nothing near";
     EXPECT_FALSE(drawnAt(kCamera, kWidth, kHeight, Vec3{-3.0f, 0.0f, 0.0f}, x, y, depth)) << "behind the eye";
+    EXPECT_FALSE(drawnAt(kCamera, kWidth, kHeight, Vec3{1.0f, 0.0f, 0.0f}, x, y, depth)) << "nearer than the near plane";
+    Vec3 target{};
+    EXPECT_FALSE(pointerOnPlane(kCamera, kWidth, kHeight, 400, 300, Vec3{-3.0f, 0.0f, 0.0f}, target))
+        << "a held point behind the eye gives no target";
     const PointPick far = pickMovingPoint(kCamera, kWidth, kHeight, 400, 300 + side * 0.5, side);
     EXPECT_EQ(far.number, 1);
     EXPECT_EQ(far.at.x, 5.0f);
