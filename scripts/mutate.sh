@@ -85,10 +85,14 @@ trap 'restore; exit 143' TERM
 sim=$build/tools/tremblo-sim
 gtest() { timeout 300 "$build/tests/$1" --gtest_fail_fast --gtest_brief=1 >/dev/null 2>&1; }
 test_hashes() {
-  local name hash
-  while read -r name hash; do
-    [ "$(timeout 120 "$sim" "examples/$name" --hash 2>/dev/null)" = "$hash" ] || return 1
-  done < <(grep -v -e '^#' -e '^[[:space:]]*$' tests/determinism/pinned_hashes.txt)
+  local dir name hash
+  for dir in examples tests/determinism/scripts; do
+    local pins=tests/determinism/pinned_hashes.txt
+    [ "$dir" = examples ] || pins=$dir/pinned_hashes.txt
+    while read -r name hash; do
+      [ "$(timeout 120 "$sim" "$dir/$name" --hash 2>/dev/null)" = "$hash" ] || return 1
+    done < <(grep -v -e '^#' -e '^[[:space:]]*$' "$pins")
+  done
 }
 test_unit() { gtest tremblo_unit_tests; }
 test_perf() { gtest tremblo_perf_tests; }
