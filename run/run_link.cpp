@@ -109,19 +109,6 @@ bool fromBase64Url(std::string_view data, std::string& bytes, std::string& error
     return true;
 }
 
-// A decimal step count that fits in 64 bits.
-bool readStep(std::string_view text, std::uint64_t& value) {
-    if (text.empty()) return false;
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool runAddressStep(std::string_view address, std::optional<std::uint64_t>& at, std::string& error) {
@@ -138,7 +125,7 @@ bool runAddressStep(std::string_view address, std::optional<std::uint64_t>& at, 
                 error = "the address gives at= twice";
                 return false;
             }
-            if (!readStep(field.substr(std::min<std::size_t>(3, field.size())), step)) {
+            if (!readStepCount(field.substr(std::min<std::size_t>(3, field.size())), step)) {
                 error = "the address's at= is not a step count (digits only, within 64 bits)";
                 return false;
             }
@@ -261,4 +248,16 @@ bool decodeRunAddress(std::string_view address, std::string& text, std::string& 
     std::string packed;
     if (!fromBase64Url(data, packed, error)) return false;
     return inflateRun(packed, text, error);
+}
+
+bool readStepCount(std::string_view text, std::uint64_t& value) {
+    if (text.empty()) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
 }

@@ -30,6 +30,10 @@ bool decodeRunAddress(std::string_view address, std::string& text, std::string& 
 // for an at that is not a step count (digits only, within 64 bits) or one given twice.
 bool runAddressStep(std::string_view address, std::optional<std::uint64_t>& at, std::string& error);
 
+// A step count as the address's at= and the runner's options write it: digits only, within 64
+// bits. False for anything else.
+bool readStepCount(std::string_view text, std::uint64_t& value);
+
 // Bytes in base64url without padding, as the page writes them into an address.
 std::string toBase64Url(std::string_view bytes);
 

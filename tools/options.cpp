@@ -1,24 +1,12 @@
 #include "tools/options.h"
 
-#include <limits>
 #include <string_view>
+
+#include "run/run_link.h"
 
 namespace {
 
-// A decimal integer that fits in 64 bits.
-bool readCount(std::string_view text, std::uint64_t& value) {
-    if (text.empty()) return false;
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
-bool readPositive(std::string_view text, std::uint64_t& value) { return readCount(text, value) && value > 0; }
+bool readPositive(std::string_view text, std::uint64_t& value) { return readStepCount(text, value) && value > 0; }
 
 }  // namespace
 
@@ -102,7 +90,7 @@ bool parseOptions(int argc, const char* const* argv, RunnerOptions& options, std
             if (options.stopAt) return fail("--at given twice");
             if (!takeValue("--at", value)) return false;
             std::uint64_t step = 0;
-            if (!readCount(value, step)) return fail("--at needs a step count, got '" + std::string(value) + "'");
+            if (!readStepCount(value, step)) return fail("--at needs a step count, got '" + std::string(value) + "'");
             options.stopAt = step;
         } else if (arg == "--hash") {
             if (haveHash) return fail("--hash given twice");
